@@ -1,0 +1,13 @@
+# Copies IN to OUT and pads it with blanks and a final line break to exactly SIZE bytes.
+file(READ ${IN} text)
+string(LENGTH "${text}" len)
+if(len GREATER_EQUAL SIZE)
+  message(FATAL_ERROR "${IN} is ${len} bytes; it must stay below ${SIZE}")
+endif()
+math(EXPR pad "${SIZE} - ${len} - 1")
+string(REPEAT " " ${pad} blanks)
+file(WRITE ${OUT} "${text}${blanks}\n")
+file(SIZE ${OUT} written)
+if(NOT written EQUAL SIZE)
+  message(FATAL_ERROR "${OUT} came out ${written} bytes, not ${SIZE} (non-ASCII text in ${IN}?)")
+endif()
