@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native unit and command-line
+# tests, and the Windows programs under Wine on a virtual display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+bash scripts/build.sh
+# shellcheck source=wine-env.sh
+. scripts/wine-env.sh
+cleanup() { [ -n "${KOVRA_XVFB_PID:-}" ] && kill "$KOVRA_XVFB_PID" 2>/dev/null; wineserver -k 2>/dev/null; true; }
+trap cleanup EXIT
+cd build/native
+ctest --output-on-failure -j "$(nproc)" --timeout 600

@@ -1,0 +1,82 @@
+#include "PluginModule.h"
+
+#include "WinText.h"
+
+namespace kovra::win {
+namespace {
+
+HMODULE gModule = nullptr;
+PluginModule* gInstance = nullptr;
+
+uint32_t Address32(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+
+// Host service signatures: 32-bit stdcall, every argument pushed as 32 bits.
+using GetHostWindowRectFn = uint32_t(__stdcall*)(int32_t* width, int32_t* height, int32_t* left,
+                                                 int32_t* top);
+using AttachWindowFn = uint32_t(__stdcall*)(HWND window);
+
+}  // namespace
+
+void SetModuleHandle(HMODULE module) { gModule = module; }
+HMODULE ModuleHandle() { return gModule ? gModule : GetModuleHandleW(nullptr); }
+
+ModuleResource ModuleResources::Find(const char* name, const char* type) const {
+  const std::wstring wname = Widen(name), wtype = Widen(type);
+  HRSRC info = FindResourceW(fModule, wname.c_str(), wtype.c_str());
+  if (!info) return {};
+  HGLOBAL handle = LoadResource(fModule, info);
+  const void* data = handle ? LockResource(handle) : nullptr;
+  if (!data) return {};
+  return {static_cast<const uint8_t*>(data), static_cast<uint32_t>(SizeofResource(fModule, info)),
+          Address32(data)};
+}
+
+PluginModule::PluginModule(HMODULE module)
+    : fModule(module),
+      fResources(module),
+      fRegistration(fResources, Address32(kPluginTitle), Address32(kPluginMaker)) {
+  InstallSystemCodePage();
+  MainWindow::RegisterClasses(module);
+  fMain = std::make_unique<MainWindow>(module);
+}
+
+PluginModule& PluginModule::Instance() {
+  if (!gInstance) gInstance = new PluginModule(ModuleHandle());
+  return *gInstance;
+}
+
+void PluginModule::Release() {
+  if (!gInstance) return;
+  const HMODULE module = gInstance->fModule;
+  delete gInstance;
+  gInstance = nullptr;
+  MainWindow::UnregisterClasses(module);
+}
+
+void PluginModule::Initialize(uint32_t requestType, void* arg, uint32_t* inOut) {
+  fRegistration.Initialize(requestType, arg, inOut);
+}
+
+uint32_t PluginModule::DoPluginMain(uint8_t* stopFlag) {
+  // The host must have registered 6, 18 and 27 before showing us; a host that
+  // did not gets an uncentred window rather than a jump through null.
+  int32_t width = 0, height = 0, left = 0, top = 0;
+  HWND wnd = fMain->Handle();
+  RECT outer;
+  GetWindowRect(wnd, &outer);
+  if (auto getRect = reinterpret_cast<GetHostWindowRectFn>(fRegistration.ServiceSlot(6))) {
+    getRect(&width, &height, &left, &top);
+    const WindowPlacement p =
+        CenterOver(left, top, width, height, outer.right - outer.left, outer.bottom - outer.top);
+    SetWindowPos(wnd, nullptr, p.Left, p.Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  fHostStopFlag = stopFlag;
+  if (auto attachLog = reinterpret_cast<AttachWindowFn>(fRegistration.ServiceSlot(18)))
+    attachLog(fMain->Memo());
+  if (auto attachGauge = reinterpret_cast<AttachWindowFn>(fRegistration.ServiceSlot(27)))
+    attachGauge(fMain->Gauge());
+  fMain->ShowModal();
+  return kAnswerNoMore;
+}
+
+}  // namespace kovra::win

@@ -1,0 +1,15 @@
+# The real DLL in our host under Wine: handshake, descriptor, identity,
+# information block, centring, memo and gauge handed over, two showings.
+. "$(dirname "$0")/lib.sh"
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+cd "$WIN32_BIN"
+run_wine "$out" 120 kovra-host.exe --close-after 800 --shows 2 QualcommTool.dll
+rc=$?
+cat "$out"
+[ $rc -eq 0 ] || fail "kovra-host exited with $rc"
+# Prove the scripted steps ran: both showings and the final tally.
+grep -q '^ok   the same main window is shown again' "$out" || fail "the second showing never happened"
+grep -q '^ok   main window centred over the host' "$out" || fail "the centring was not checked"
+grep -qE '^[0-9]+ checks, 0 failed' "$out" || fail "no tally from the host"
+! grep -q '^FAIL' "$out" || fail "a check failed"
