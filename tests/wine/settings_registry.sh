@@ -1,0 +1,12 @@
+# The settings manager against the real registry under Wine.
+. "$(dirname "$0")/lib.sh"
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+cd "$WIN32_BIN"
+run_wine "$out" 120 "$WIN32_BIN/settings_registry_wintest.exe"
+rc=$?
+cat "$out"
+[ $rc -eq 0 ] || fail "settings_registry_wintest.exe exited with $rc"
+# A program that never started prints no PASSED line.
+grep -q '^\[  PASSED  \]' "$out" || fail "no PASSED line: the tests did not run"
+! grep -q '^\[  FAILED  \]' "$out" || fail "a test failed"
