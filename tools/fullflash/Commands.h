@@ -1,0 +1,45 @@
+#pragma once
+// The fullflash commands. Each command lives in its own cmd_<name>.cpp and
+// registers a subcommand with its run function; main() runs the one parsed.
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "image/ImageLoad.h"
+
+namespace fullflash {
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;   // the image cannot be loaded or read, a file error
+inline constexpr int kExitUsage = 2;    // bad command line
+
+struct TCommandTable {
+  std::vector<std::pair<CLI::App*, std::function<int()>>> Commands;
+  void Add(CLI::App* sub, std::function<int()> run) { Commands.emplace_back(sub, std::move(run)); }
+};
+
+void AddListCommand(CLI::App& app, TCommandTable& table);
+
+// IMAGE and --no-htc-adjust, shared by every command that loads an image.
+struct TLoadOptions {
+  std::string Image;
+  bool NoHtcAdjust = false;
+};
+void AddLoadOptions(CLI::App* sub, TLoadOptions& options);
+
+// Loads the image the way the main window does (the HTC notice included in
+// Log). On failure prints the log so far and the failure's text on stderr
+// and returns false: the command then exits with kExitFailed.
+bool LoadImageForCommand(const TLoadOptions& options, kovra::TImageLoadResult& result);
+
+// One line of UTF-8 text to stdout or stderr.
+void PrintLine(std::FILE* stream, const std::string& text);
+
+// The text that "fullflash --version" prints.
+std::string VersionText();
+
+}  // namespace fullflash
