@@ -1,5 +1,6 @@
 #include "PluginModule.h"
 
+#include "Registry.h"
 #include "WinText.h"
 
 namespace kovra::win {
@@ -36,6 +37,7 @@ PluginModule::PluginModule(HMODULE module)
       fResources(module),
       fRegistration(fResources, Address32(kPluginTitle), Address32(kPluginMaker)) {
   InstallSystemCodePage();
+  InstallWindowsRegistry();
   MainWindow::RegisterClasses(module);
   fMain = std::make_unique<MainWindow>(module);
 }
