@@ -62,7 +62,8 @@ int TRecordingCanvas::FitCount(std::string_view utf8, int maxWidth) {
 }
 
 void TRecordingCanvas::CopyToScreen() {
-  fFrame = fPending;
+  fFrame = std::move(fPending);
+  fPending.clear();
   ++fCopies;
 }
 
