@@ -1,0 +1,65 @@
+#include "export/ImageSave.h"
+
+#include <algorithm>
+
+#include "export/ExportSupport.h"
+
+namespace kovra {
+
+using namespace exportdetail;
+
+TImageSavePlan ImageSavePlan(const ImageGeometry& geometry) {
+  TImageSavePlan plan;
+  plan.MainBytes = geometry.BlockCount * geometry.BlockSize;
+  plan.SpareBytes = plan.MainBytes / 32;
+  plan.MainPieces = geometry.BlockCount;
+  if (geometry.BlockSize != 0)
+    plan.SparePieces = plan.SpareBytes / geometry.BlockSize +
+                       (plan.SpareBytes % geometry.BlockSize != 0 ? 1 : 0);
+  return plan;
+}
+
+void SaveAsImageFile(const TExportContext& ctx, const std::string& target) {
+  TExportHooks& hooks = HooksOf(ctx);
+  const uint32_t blockSize = ctx.Geometry.BlockSize;
+  TBlockBuffer buffer(ctx);
+  RefuseOutputOntoImage(ctx, target);
+  const TImageSavePlan plan = ImageSavePlan(ctx.Geometry);
+
+  hooks.SetGaugePosition(0);
+  hooks.SetGaugeMax(plan.GaugeMax());
+  hooks.SetStatusText(kTextSavingToFile);
+  hooks.AppendLogLine("");
+  hooks.AppendLogLine(kTextSavingToFile);
+
+  std::unique_ptr<TReadableFile> image = OpenerOf(ctx).OpenForReading(ctx.LoadedImageName);
+  std::unique_ptr<TWritableFile> output = CreatorOf(ctx).CreateForWriting(target);
+
+  uint64_t at = 0;
+  for (uint32_t piece = 0; piece < plan.MainPieces; ++piece) {
+    hooks.StepGauge(1);
+    hooks.ProcessMessages();
+    image->ReadAt(at, buffer.Data(), blockSize);
+    output->Write(buffer.Data(), blockSize);
+    at += blockSize;
+  }
+  at = plan.MainBytes;
+  for (uint32_t rest = plan.SpareBytes; rest != 0;) {
+    const uint32_t k = std::min(blockSize, rest);
+    hooks.StepGauge(1);
+    hooks.ProcessMessages();
+    image->ReadAt(at, buffer.Data(), k);
+    output->Write(buffer.Data(), k);
+    at += k;
+    rest -= k;
+  }
+  output->Close();
+  image.reset();
+
+  hooks.AppendToLastLogLine(kTextSavedOK);
+  hooks.SetStatusText(kTextCompleteOK);
+  hooks.Wait(100);
+  hooks.SetGaugePosition(0);
+}
+
+}  // namespace kovra

@@ -1,0 +1,134 @@
+#include "export/PartitionFiles.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+#include "export/ExportSupport.h"
+
+namespace kovra {
+
+using namespace exportdetail;
+
+namespace {
+
+bool ForbiddenInFileName(unsigned char c) {
+  if (c < 0x20 || c == 0x7F) return true;
+  switch (c) {
+    case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+      return true;
+    default:
+      return false;
+  }
+}
+
+const TPartitionDescriptor& DescriptorAt(const std::vector<TPartitionDescriptor>& descriptors,
+                                         size_t index) {
+  if (index >= descriptors.size())
+    throw std::out_of_range("No partition at row " + std::to_string(index));
+  return descriptors[index];
+}
+
+}  // namespace
+
+std::string SafePartitionFileNamePart(const std::string& partitionName) {
+  std::string out = partitionName;
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (ForbiddenInFileName(static_cast<unsigned char>(partitionName[i]))) {
+      out[i] = '_';
+    } else if (partitionName[i] == '.') {
+      const bool dotBefore = i > 0 && partitionName[i - 1] == '.';
+      const bool dotAfter = i + 1 < partitionName.size() && partitionName[i + 1] == '.';
+      if (dotBefore || dotAfter) out[i] = '_';
+    }
+  }
+  return out;
+}
+
+std::string PartitionFileName(const std::string& prefix, uint32_t mainOffset,
+                              const std::string& partitionName) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%012lX", static_cast<unsigned long>(mainOffset));
+  return prefix + number + "_" + SafePartitionFileNamePart(partitionName) + ".bin";
+}
+
+void CopyPartitionIntoFile(const TExportContext& ctx, const TPartitionExtent& extent,
+                           bool saveMain, bool saveRedu, const std::string& outputPath) {
+  TExportHooks& hooks = HooksOf(ctx);
+  const uint32_t blockSize = ctx.Geometry.BlockSize;
+  TBlockBuffer buffer(ctx);
+  RefuseOutputOntoImage(ctx, outputPath);
+  std::unique_ptr<TReadableFile> image = OpenerOf(ctx).OpenForReading(ctx.LoadedImageName);
+  std::unique_ptr<TWritableFile> output = CreatorOf(ctx).CreateForWriting(outputPath);
+
+  if (saveMain) {
+    uint64_t at = extent.MainOffset;
+    for (uint32_t rest = extent.MainLength; rest != 0;) {
+      const uint32_t k = std::min(blockSize, rest);
+      hooks.StepGauge(1);
+      hooks.ProcessMessages();
+      image->ReadAt(at, buffer.Data(), k);
+      output->Write(buffer.Data(), k);
+      at += k;
+      rest -= k;
+    }
+  }
+  if (saveRedu) {
+    // The spare pass moves the gauge only when it is the file's only pass, so
+    // that every kind counts each block once.
+    const bool counted = !saveMain;
+    uint64_t at = extent.SpareOffset;
+    for (uint32_t rest = extent.MainLength; rest != 0;) {
+      const uint32_t k = std::min(blockSize, rest);
+      if (counted) {
+        hooks.StepGauge(1);
+        hooks.ProcessMessages();
+      }
+      image->ReadAt(at, buffer.Data(), k / 32);
+      output->Write(buffer.Data(), k / 32);
+      at += k / 32;
+      rest -= k;
+    }
+  }
+  output->Close();
+}
+
+std::string SavePartitionDataIntoFile(const TExportContext& ctx, const TQualcomMIBIB& table,
+                                      const std::vector<TPartitionDescriptor>& descriptors,
+                                      size_t index, bool saveMain, bool saveRedu,
+                                      const std::string& prefix) {
+  const TPartitionDescriptor& descriptor = DescriptorAt(descriptors, index);
+  if (index >= table.Entries.size())
+    throw std::out_of_range("No table entry at row " + std::to_string(index));
+  const TPartitionExtent extent = PartitionExtent(ctx.Geometry, table.Entries[index]);
+  TExportHooks& hooks = HooksOf(ctx);
+  hooks.SetGaugePosition(0);
+  hooks.SetGaugeMax(extent.Blocks);
+  const std::string name = PartitionFileName(prefix, extent.MainOffset, descriptor.PartitionName);
+  CopyPartitionIntoFile(ctx, extent, saveMain, saveRedu, name);
+  return name;
+}
+
+std::vector<std::string> SaveAllPartitionsDataIntoFile(
+    const TExportContext& ctx, const TQualcomMIBIB& table,
+    const std::vector<TPartitionDescriptor>& descriptors, bool saveMain, bool saveRedu,
+    const std::string& prefix) {
+  TExportHooks& hooks = HooksOf(ctx);
+  const size_t count = std::min(table.Entries.size(), descriptors.size());
+  hooks.SetGaugePosition(0);
+  int64_t max = 0;
+  for (size_t i = 0; i < count; ++i) max += PartitionExtent(ctx.Geometry, table.Entries[i]).Blocks;
+  hooks.SetGaugeMax(max);
+
+  std::vector<std::string> written;
+  for (size_t i = 0; i < count; ++i) {
+    const TPartitionExtent extent = PartitionExtent(ctx.Geometry, table.Entries[i]);
+    std::string name = PartitionFileName(prefix, extent.MainOffset, descriptors[i].PartitionName);
+    CopyPartitionIntoFile(ctx, extent, saveMain, saveRedu, name);
+    written.push_back(std::move(name));
+  }
+  hooks.SetGaugePosition(0);
+  return written;
+}
+
+}  // namespace kovra

@@ -1,0 +1,38 @@
+#pragma once
+// Writing output files through a seam, so that a test can fail a write or
+// catch the output. Every failure is a TFileError whose text names the file.
+// Output files are created or emptied without asking; what was written before
+// a failure stays in the file.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/FileError.h"
+
+namespace kovra {
+
+class TWritableFile {
+ public:
+  virtual ~TWritableFile() = default;   // closes; a failure there is not reported
+  // Appends count bytes, or throws TFileError ("Cannot write file: <path> ...").
+  virtual void Write(const void* data, size_t count) = 0;
+  // Flushes and closes; throws TFileError when the data did not reach the file.
+  virtual void Close() = 0;
+};
+
+class TFileCreator {
+ public:
+  virtual ~TFileCreator() = default;
+  // Creates path, or empties it when it exists. Throws TFileError
+  // ("Cannot create file: <path>").
+  virtual std::unique_ptr<TWritableFile> CreateForWriting(const std::string& path);
+  // True when both names reach the same existing file: another spelling of
+  // the path, a hard or symbolic link. False when either does not exist.
+  virtual bool IsSameFile(const std::string& a, const std::string& b);
+};
+
+// The real file system.
+TFileCreator& DefaultFileCreator();
+
+}  // namespace kovra
