@@ -302,3 +302,90 @@ TEST_F(FormFixture, UnreadableSettingsRestoreNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<uint8_t> ReadAll(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+}
+
+TEST_F(FormFixture, PopupSavesThroughTheSaveDialog) {
+  const std::string path = Image("a.bin");
+  Load(path);
+  const std::vector<uint8_t> image = ReadAll(path);
+  std::vector<std::string> filters;
+  std::string answer;
+  Form->SaveDialog.Executor = [&](TFileDialog& d) {
+    filters.push_back(d.Filter);
+    d.FileName = answer;
+    return !answer.empty();
+  };
+  Form->List().PaintBoxMouseDown(TMouseButton::mbRight, 10, RowY(1));
+  const TPartitionExtent e = PartitionExtent(Form->Geometry(), Form->PartitionTable().Entries[1]);
+  answer = (Dir / "one").string();
+  Form->MyPopup.Click(2);  // full: main then spare
+  char number[16];
+  std::snprintf(number, sizeof number, "%012X", e.MainOffset);
+  const fs::path out = Dir / ("one" + std::string(number) + "_" + Form->Descriptors()[1].PartitionName + ".bin");
+  const std::vector<uint8_t> got = ReadAll(out);
+  ASSERT_EQ(got.size(), size_t(e.MainLength) + e.SpareLength);
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + e.MainLength, image.begin() + e.MainOffset));
+  EXPECT_TRUE(std::equal(got.begin() + e.MainLength, got.end(), image.begin() + e.SpareOffset));
+  EXPECT_EQ(Form->MyGauge.Position(), Form->MyGauge.MaxValue());  // left full
+
+  answer = (Dir / "all").string();
+  Form->MyPopup.Click(4);  // every partition, main data
+  size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(Dir))
+    files += entry.path().filename().string().rfind("all", 0) == 0;
+  EXPECT_EQ(files, 12u);
+  EXPECT_EQ(Form->MyGauge.Position(), 0);
+
+  answer = (Dir / "copy.bin").string();
+  Form->MyPopup.Click(8);
+  EXPECT_EQ(ReadAll(answer), image);
+  EXPECT_EQ(Form->MyMemo.Lines().back(), "Saving to File...OK");
+  EXPECT_EQ(Form->MyStatus.PanelText(0), "Complete OK");
+
+  // Cancelling writes nothing.
+  answer.clear();
+  const size_t before = std::distance(fs::directory_iterator(Dir), fs::directory_iterator());
+  Form->MyPopup.Click(0);
+  Form->MyPopup.Click(6);
+  EXPECT_EQ(size_t(std::distance(fs::directory_iterator(Dir), fs::directory_iterator())), before);
+  EXPECT_EQ(filters, (V{"Partition Name Prefix|", "All Files Group Name Prefix|",
+                        "KOVRA BOX FullFlash Image Files |*.bin", "Partition Name Prefix|",
+                        "All Files Group Name Prefix|"}));
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(ReadAll(path), image);  // the user's image is untouched
+}
+
+TEST_F(FormFixture, BlankCheckReportsAndAFileErrorKeepsTheWindowUsable) {
+  const std::string path = Image("a.bin");
+  Load(path);
+  Form->CheckBlanks.Click();
+  const auto lines = Form->MyMemo.Lines();
+  size_t blank = 0;
+  for (const auto& d : Form->Descriptors()) blank += d.IsBlank;
+  ASSERT_GT(blank, 0u);
+  EXPECT_EQ(lines[lines.size() - blank - 2], "Checking which Partition is blank...COMPLETE!");
+  EXPECT_EQ(lines[lines.size() - blank - 1], "Following partitions are found to be completely blank:");
+  EXPECT_EQ(lines.back().rfind("  Partition: ", 0), 0u);
+  EXPECT_EQ(Form->MyGauge.Position(), 0);
+
+  // The image shrinks behind the window's back: the save ends in a message
+  // box naming the file, and every button works again afterwards.
+  fs::resize_file(path, 0x100000);
+  Form->SaveDialog.Executor = [&](TFileDialog& d) {
+    d.FileName = (Dir / "copy.bin").string();
+    return true;
+  };
+  Form->List().PaintBoxMouseDown(TMouseButton::mbRight, 10, RowY(0));
+  Form->MyPopup.Click(8);
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_NE(Errors[0].find(path), std::string::npos) << Errors[0];
+  EXPECT_EQ(EnabledButtons(), (B{true, true, true, true, true, true, true, true}));
+}
+
+}  // namespace

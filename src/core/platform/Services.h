@@ -19,6 +19,8 @@ struct TPlatformServices {
   // Deletes a file; a missing file is not an error. Returns true when no
   // file is left under that name.
   std::function<bool(const std::string& path)> DeleteFile;
+  // Sleeps while letting nothing else run (a pause the user should see).
+  std::function<void(unsigned milliseconds)> Sleep;
 
   void Pump() const {
     if (ProcessMessages) ProcessMessages();

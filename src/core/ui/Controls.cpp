@@ -38,6 +38,10 @@ void TMemo::Apply(TMemoOp op, const std::string& text) {
       if (fLines.empty()) fLines.emplace_back();
       fLines.back() += text;
       break;
+    case TMemoOp::Replace:
+      if (fLines.empty()) fLines.emplace_back();
+      fLines.back() = text;
+      break;
   }
   fLastOp = op;
   fLastText = text;
@@ -47,6 +51,7 @@ void TMemo::Apply(TMemoOp op, const std::string& text) {
 void TMemo::Clear() { Apply(TMemoOp::Clear, {}); }
 void TMemo::Add(const std::string& line) { Apply(TMemoOp::Add, line); }
 void TMemo::AppendToLastLine(const std::string& text) { Apply(TMemoOp::Append, text); }
+void TMemo::ReplaceLastLine(const std::string& line) { Apply(TMemoOp::Replace, line); }
 
 std::vector<std::string> TMemo::Lines() const { return fSource ? fSource->Lines() : fLines; }
 

@@ -65,12 +65,14 @@ class TMemo : public TWidget {
   void Add(const std::string& line);
   // Appends text to the last line (a new line when there is none).
   void AppendToLastLine(const std::string& text);
+  // Replaces the last line (a new line when there is none).
+  void ReplaceLastLine(const std::string& line);
   std::vector<std::string> Lines() const;
   // The binding keeps the real text; unbound the model keeps it.
   void SetSource(Source* source) { fSource = source; }
 
   // What the binding must do for the last change.
-  enum class TMemoOp { Clear, Add, Append };
+  enum class TMemoOp { Clear, Add, Append, Replace };
   TMemoOp LastOp() const { return fLastOp; }
   const std::string& LastText() const { return fLastText; }
 
@@ -143,6 +145,7 @@ class TFileDialog {
   int FilterIndex = 1;
   std::string FileName;
   std::string Title;
+  std::string DefaultExt;  // given to a name typed without an extension
   bool OverwritePrompt = false;
   bool Save = false;
   std::function<bool(TFileDialog&)> Executor;

@@ -1,8 +1,13 @@
 #include "ui/MainUnit.h"
 
+#include "export/BlankCheck.h"
+#include "export/ImageSave.h"
+#include "export/PartitionFiles.h"
 #include "image/PartitionItems.h"
 
+#include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstring>
 
 namespace kovra {
@@ -109,6 +114,21 @@ TQualcommForm::TQualcommForm(TPlatformServices& platform, THexForm& hexForm, TFi
   ShowHideHexBtn.OnClick = [this] { Guarded([this] { ShowHideHexBtnClick(); }); };
   CreateList.OnClick = [this] { Guarded([this] { CreateListClick(TSender::CreateList); }); };
   SelectImageFile.OnClick = [this] { Guarded([this] { SelectImageFileClick(); }); };
+  CheckBlanks.OnClick = [this] { Guarded([this] { CheckBlanksClick(); }); };
+  const std::function<void()> itemCommands[9] = {
+      [this] { SavePartitionDataIntoFile(true, false); },
+      [this] { SavePartitionDataIntoFile(false, true); },
+      [this] { SavePartitionDataIntoFile(true, true); },
+      nullptr,
+      [this] { SaveAllPartitionsDataIntoFile(true, false); },
+      [this] { SaveAllPartitionsDataIntoFile(false, true); },
+      [this] { SaveAllPartitionsDataIntoFile(true, true); },
+      nullptr,
+      [this] { SaveAsImageFileIemClick(); },
+  };
+  for (size_t i = 0; i < MyPopup.Items.size(); ++i) {
+    if (itemCommands[i]) MyPopup.Items[i].OnClick = [this, c = itemCommands[i]] { Guarded(c); };
+  }
   Form.OnResize = [this] { FormResize(); };
   FormResize();
 }
@@ -423,6 +443,76 @@ bool TQualcommForm::LoadImageFileAndProcessIt(const std::string& fName) {
       throw TFileError(fImage.FailureText);
   }
   return fImage.Ok;
+}
+
+// ---- export commands ------------------------------------------------------------
+
+TExportContext TQualcommForm::ExportContext() {
+  TExportContext ctx;
+  ctx.LoadedImageName = fImage.LoadedImageName;
+  ctx.Geometry = fImage.Geometry;
+  ctx.Hooks = &fExportHooks;
+  ctx.TransferBuffer = &fTransferBuffer;
+  ctx.Opener = &fFiles;
+  return ctx;
+}
+
+void TQualcommForm::SavePartitionDataIntoFile(bool saveMain, bool saveRedu) {
+  fPlatform.Pump();
+  SaveDialog.DefaultExt.clear();
+  SaveDialog.Filter = "Partition Name Prefix|";
+  SaveDialog.FilterIndex = 1;
+  if (!SaveDialog.Execute()) return;
+  // The menu opened on a row of the list as it was then; a rebuilt list may
+  // be shorter.
+  if (fPopupItemIndex < 0 || static_cast<size_t>(fPopupItemIndex) >= fImage.PartitionTable.Entries.size()) return;
+  kovra::SavePartitionDataIntoFile(ExportContext(), fImage.PartitionTable, fImage.Descriptors,
+                                   static_cast<size_t>(fPopupItemIndex), saveMain, saveRedu, SaveDialog.FileName);
+}
+
+void TQualcommForm::SaveAllPartitionsDataIntoFile(bool saveMain, bool saveRedu) {
+  fPlatform.Pump();
+  SaveDialog.DefaultExt.clear();
+  SaveDialog.Filter = "All Files Group Name Prefix|";
+  SaveDialog.FilterIndex = 1;
+  if (!SaveDialog.Execute()) return;
+  kovra::SaveAllPartitionsDataIntoFile(ExportContext(), fImage.PartitionTable, fImage.Descriptors, saveMain,
+                                       saveRedu, SaveDialog.FileName);
+}
+
+void TQualcommForm::SaveAsImageFileIemClick() {
+  fPlatform.Pump();
+  SaveDialog.Filter = "KOVRA BOX FullFlash Image Files |*.bin";
+  SaveDialog.FilterIndex = 1;
+  SaveDialog.DefaultExt = "bin";
+  if (!SaveDialog.Execute()) return;
+  SaveAsImageFile(ExportContext(), SaveDialog.FileName);
+}
+
+void TQualcommForm::CheckBlanksClick() { kovra::CheckBlanks(ExportContext(), fImage.PartitionTable, fImage.Descriptors); }
+
+void TQualcommForm::TFormExportHooks::SetGaugeMax(int64_t max) {
+  fForm.MyGauge.SetMaxValue(static_cast<int>(std::min<int64_t>(max, INT32_MAX)));
+}
+void TQualcommForm::TFormExportHooks::SetGaugePosition(int64_t position) {
+  fForm.MyGauge.SetPosition(static_cast<int>(std::min<int64_t>(position, INT32_MAX)));
+}
+void TQualcommForm::TFormExportHooks::StepGauge(int64_t delta) {
+  fForm.MyGauge.SetPosition(static_cast<int>(std::min<int64_t>(fForm.MyGauge.Position() + delta, INT32_MAX)));
+}
+void TQualcommForm::TFormExportHooks::ProcessMessages() { fForm.fPlatform.Pump(); }
+void TQualcommForm::TFormExportHooks::AppendLogLine(const std::string& line) { fForm.MyMemo.Add(line); }
+void TQualcommForm::TFormExportHooks::AppendToLastLogLine(const std::string& text) {
+  fForm.MyMemo.AppendToLastLine(text);
+}
+void TQualcommForm::TFormExportHooks::ReplaceLastLogLine(const std::string& line) {
+  fForm.MyMemo.ReplaceLastLine(line);
+}
+void TQualcommForm::TFormExportHooks::SetStatusText(const std::string& text) {
+  fForm.MyStatus.SetPanelText(0, text);
+}
+void TQualcommForm::TFormExportHooks::Wait(uint32_t milliseconds) {
+  if (fForm.fPlatform.Sleep) fForm.fPlatform.Sleep(milliseconds);
 }
 
 }  // namespace kovra

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "export/ExportHooks.h"
 #include "image/ImageLoad.h"
 #include "platform/FileReader.h"
 #include "platform/Services.h"
@@ -86,6 +87,14 @@ class TQualcommForm {
   void CreateListClick(TSender sender);
   bool LoadImageFileAndProcessIt(const std::string& fName);
 
+  // Popup menu and "Check for Blank": the export commands over the loaded
+  // image, reporting through the window's gauge, log and status bar.
+  void SavePartitionDataIntoFile(bool saveMain, bool saveRedu);
+  void SaveAllPartitionsDataIntoFile(bool saveMain, bool saveRedu);
+  void SaveAsImageFileIemClick();
+  void CheckBlanksClick();
+  TExportContext ExportContext();
+
   // The general error handler: an error that ends a command is shown in a
   // message box, and the window is made usable again.
   template <typename F>
@@ -146,6 +155,7 @@ class TQualcommForm {
 
   // Whether the hex window shows; the platform binds it to the real window.
   TWidget HexWindow;
+  std::vector<uint8_t>& TransferBuffer() { return fTransferBuffer; }
 
   // The popup items' designed captions.
   static const std::array<const char*, 9> kPopupCaptions;
@@ -156,8 +166,27 @@ class TQualcommForm {
   std::string NumberedOrSelected(const char* selected, const char* numbered, int itemIndex,
                                  bool anySelected) const;
 
+  class TFormExportHooks : public TExportHooks {
+   public:
+    explicit TFormExportHooks(TQualcommForm& form) : fForm(form) {}
+    void SetGaugeMax(int64_t max) override;
+    void SetGaugePosition(int64_t position) override;
+    void StepGauge(int64_t delta) override;
+    void ProcessMessages() override;
+    void AppendLogLine(const std::string& line) override;
+    void AppendToLastLogLine(const std::string& text) override;
+    void ReplaceLastLogLine(const std::string& line) override;
+    void SetStatusText(const std::string& text) override;
+    void Wait(uint32_t milliseconds) override;
+
+   private:
+    TQualcommForm& fForm;
+  };
+
   TPlatformServices& fPlatform;
   THexForm& fHexForm;
+  TFormExportHooks fExportHooks{*this};
+  std::vector<uint8_t> fTransferBuffer;
   TFileOpener& fFiles;
   std::unique_ptr<TCoolListView> fList;
   std::unique_ptr<TSettingsManager> fSettings;
