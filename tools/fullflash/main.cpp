@@ -4,6 +4,7 @@
 
 #include "Commands.h"
 #include "Console.h"
+#include "ExportCommands.h"
 
 int main(int argc, char** argv) {
   fullflash::TConsoleArgs args(argc, argv);   // UTF-8 arguments on every platform
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
 
   fullflash::TCommandTable commands;
   fullflash::AddListCommand(app, commands);
+  fullflash::AddExportCommands(app, commands);
 
   try {
     app.parse(args.Count(), args.Values());
