@@ -2,7 +2,9 @@
 // way the box's host application does, runs the registration handshake,
 // hands over one stdcall callback per service, shows a host window and calls
 // DoPluginMain from it. Unattended (--close-after) it checks every answer and
-// exits 0 only when each check held; interactively it is the demo.
+// exits 0 only when each check held; interactively it is the demo. With
+// --device the device services are served by a simulated NAND chip, and
+// --script drives the plug-in's windows for end-to-end tests.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -10,8 +12,21 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "HostScript.h"
+#include "HostServer.h"
+#include "SimDevice.h"
+#include "platform/FileReader.h"
+
+using kovra::host::HostServiceFor;
+using kovra::host::THostServer;
 
 namespace {
 
@@ -21,7 +36,7 @@ using DoPluginMainFn = uint32_t(__stdcall*)(uint8_t*);
 constexpr uint32_t kServiceTable[14] = {21, 26, 20, 24, 25, 18, 27, 16, 1, 0, 2, 6, 11, 3};
 constexpr uint32_t kNoMore = 0x8FFFFFFFu;
 constexpr uint32_t kInfoSize = 103873;
-constexpr UINT_PTR kTimerCheck = 1, kTimerClose = 2;
+constexpr UINT_PTR kTimerCheck = 1, kTimerClose = 2, kTimerScript = 3;
 constexpr UINT WM_APP_RUN = WM_APP + 1;
 
 struct Options {
@@ -29,6 +44,11 @@ struct Options {
   int CloseAfterMs = -1;  // unattended when >= 0
   int Shows = 1;
   bool CentreCheck = true;
+  std::wstring Device;  // simulated NAND device file
+  std::string Chip;     // PAGE:BLOCK:BLOCKS
+  kovra::sim::TSimFaults Faults;
+  bool AnyFault = false;
+  std::wstring Script;
 };
 
 struct HostState {
@@ -37,14 +57,11 @@ struct HostState {
   InitializeFn Initialize = nullptr;
   DoPluginMainFn DoPluginMain = nullptr;
   HWND Window = nullptr;
-  HWND LogView = nullptr;
-  HWND Gauge = nullptr;
   HWND MainWindow = nullptr;
-  uint8_t StopFlag = 0;
   int Failures = 0;
   int Checks = 0;
-  int Show = 0;                 // 1-based number of the running DoPluginMain
-  std::vector<uint32_t> Calls;  // service IDs in call order
+  int Show = 0;  // 1-based number of the running DoPluginMain
+  std::unique_ptr<kovra::host::THostScript> Script;
   RECT ExpectedPos{};
   bool ExpectPos = false;
 } g;
@@ -66,77 +83,6 @@ std::string Narrow(const std::wstring& w) {
   std::string s;
   for (wchar_t c : w) s += (c < 128) ? static_cast<char>(c) : '?';
   return s;
-}
-
-// ---- services --------------------------------------------------------------
-// Every service is stdcall with 32-bit arguments; bools are one byte.
-
-void Record(uint32_t id) { g.Calls.push_back(id); }
-
-uint32_t __stdcall SvcGetHostWindowRect(int32_t* width, int32_t* height, int32_t* left, int32_t* top) {
-  Record(6);
-  RECT r{};
-  GetWindowRect(g.Window, &r);
-  *width = r.right - r.left;
-  *height = r.bottom - r.top;
-  *left = r.left;
-  *top = r.top;
-  return 1;
-}
-
-uint32_t __stdcall SvcAttachLogView(HWND log) {
-  Record(18);
-  g.LogView = log;
-  return 1;
-}
-
-uint32_t __stdcall SvcAttachProgressGauge(HWND gauge) {
-  Record(27);
-  g.Gauge = gauge;
-  return 1;
-}
-
-// Services that this host does not serve yet: recorded, answered false.
-uint8_t __stdcall SvcConnectDevice(void*) { Record(0); return 0; }
-uint8_t __stdcall SvcGetFlashChipInfo(uint32_t, void*) { Record(16); return 0; }
-uint8_t __stdcall SvcDisconnectDevice() { Record(20); return 1; }
-uint8_t __stdcall SvcReadFlash(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, const char*, void*, int32_t,
-                               HWND, uint32_t, void*, void*) {
-  Record(24);
-  return 0;
-}
-struct FlashWriteRequest {
-  uint8_t Bytes[152];
-};
-uint8_t __stdcall SvcWriteFlash(FlashWriteRequest) { Record(25); return 0; }
-uint8_t __stdcall SvcEraseFlash(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, void*, void*) {
-  Record(26);
-  return 0;
-}
-uint32_t __stdcall SvcNever1() { Record(1); return 0; }
-uint32_t __stdcall SvcNever2() { Record(2); return 0; }
-uint32_t __stdcall SvcNever3() { Record(3); return 0; }
-uint32_t __stdcall SvcNever11() { Record(11); return 0; }
-uint32_t __stdcall SvcNever21() { Record(21); return 0; }
-
-void* ServiceFor(uint32_t id) {
-  switch (id) {
-    case 0: return reinterpret_cast<void*>(SvcConnectDevice);
-    case 1: return reinterpret_cast<void*>(SvcNever1);
-    case 2: return reinterpret_cast<void*>(SvcNever2);
-    case 3: return reinterpret_cast<void*>(SvcNever3);
-    case 6: return reinterpret_cast<void*>(SvcGetHostWindowRect);
-    case 11: return reinterpret_cast<void*>(SvcNever11);
-    case 16: return reinterpret_cast<void*>(SvcGetFlashChipInfo);
-    case 18: return reinterpret_cast<void*>(SvcAttachLogView);
-    case 20: return reinterpret_cast<void*>(SvcDisconnectDevice);
-    case 21: return reinterpret_cast<void*>(SvcNever21);
-    case 24: return reinterpret_cast<void*>(SvcReadFlash);
-    case 25: return reinterpret_cast<void*>(SvcWriteFlash);
-    case 26: return reinterpret_cast<void*>(SvcEraseFlash);
-    case 27: return reinterpret_cast<void*>(SvcAttachProgressGauge);
-    default: return nullptr;
-  }
 }
 
 // ---- handshake -------------------------------------------------------------
@@ -163,14 +109,14 @@ void Handshake() {
     if (index >= 14) break;
     if (index == 1) {
       // A mismatched index must be refused without storing anything.
-      Check(Ask(1, ServiceFor(id), index + 5) == kNoMore, "request 1 with a wrong index answers 0x8FFFFFFF");
+      Check(Ask(1, HostServiceFor(id), index + 5) == kNoMore, "request 1 with a wrong index answers 0x8FFFFFFF");
       Check(Ask(0, nullptr, 0) == id, "the refused registration left the index alone");
     }
-    Check(Ask(1, ServiceFor(id), index) == 0x80000000u, "request 1 stores the callback", std::to_string(id));
+    Check(Ask(1, HostServiceFor(id), index) == 0x80000000u, "request 1 stores the callback", std::to_string(id));
     ++index;
   }
   Check(index == 14, "14 services registered", std::to_string(index));
-  Check(Ask(1, ServiceFor(3), 14) == kNoMore, "request 1 past the last service answers 0x8FFFFFFF");
+  Check(Ask(1, HostServiceFor(3), 14) == kNoMore, "request 1 past the last service answers 0x8FFFFFFF");
 
   uint8_t desc[76 + 4];
   std::memset(desc, 0xCC, sizeof desc);
@@ -222,13 +168,16 @@ std::wstring TextOf(HWND h) {
 
 void AppendLog(const wchar_t* line) {
   // The host's way into the module's memo, as it reports device work.
-  const LRESULT end = GetWindowTextLengthW(g.LogView);
-  SendMessageW(g.LogView, EM_SETSEL, end, end);
-  SendMessageW(g.LogView, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line));
+  const HWND log = THostServer::Instance().LogView;
+  const LRESULT end = GetWindowTextLengthW(log);
+  SendMessageW(log, EM_SETSEL, end, end);
+  SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line));
 }
 
 void CheckWhileShown() {
   const int show = g.Show;
+  const auto& calls = THostServer::Instance().Calls;
+  const HWND logView = THostServer::Instance().LogView, gauge = THostServer::Instance().Gauge;
   HWND main = FindWindowW(L"TQualcommForm", nullptr);
   Check(main != nullptr && IsWindowVisible(main), "the main window is shown");
   if (!main) return;
@@ -252,13 +201,13 @@ void CheckWhileShown() {
     Check(main == g.MainWindow, "the same main window is shown again");
   }
   Check(!IsWindowEnabled(g.Window), "the host window is disabled while the plug-in shows");
-  const size_t n = g.Calls.size();
-  Check(n >= 3 && g.Calls[n - 3] == 6 && g.Calls[n - 2] == 18 && g.Calls[n - 1] == 27,
+  const size_t n = calls.size();
+  Check(n >= 3 && calls[n - 3] == 6 && calls[n - 2] == 18 && calls[n - 1] == 27,
         "services 6, 18, 27 called in this order");
-  Check(g.LogView && IsChild(main, g.LogView) && ClassOf(g.LogView) == L"Edit" &&
-            (GetWindowLongW(g.LogView, GWL_STYLE) & ES_MULTILINE),
+  Check(logView && IsChild(main, logView) && ClassOf(logView) == L"Edit" &&
+            (GetWindowLongW(logView, GWL_STYLE) & ES_MULTILINE),
         "service 18 got the main window's multi-line EDIT memo");
-  Check(g.Gauge && IsChild(main, g.Gauge), "service 27 got a child of the main window");
+  Check(gauge && IsChild(main, gauge), "service 27 got a child of the main window");
   if (g.ExpectPos && show == 1) {
     RECT r;
     GetWindowRect(main, &r);
@@ -268,20 +217,20 @@ void CheckWhileShown() {
   }
   // The memo keeps what the host wrote at the previous showing.
   if (show > 1) {
-    Check(TextOf(g.LogView).find(L"host line 1") != std::wstring::npos, "the memo kept the last showing's lines");
+    Check(TextOf(logView).find(L"host line 1") != std::wstring::npos, "the memo kept the last showing's lines");
   }
   wchar_t line[64];
   std::swprintf(line, 64, L"host line %d\r\n", show);
   AppendLog(line);
-  Check(TextOf(g.LogView).find(line) != std::wstring::npos, "the host's line reached the memo");
-  SendMessageW(g.Gauge, PBM_SETRANGE32, 0, 1000);
-  SendMessageW(g.Gauge, PBM_SETPOS, 250, 0);
-  SendMessageW(g.Gauge, PBM_DELTAPOS, 250, 0);
+  Check(TextOf(logView).find(line) != std::wstring::npos, "the host's line reached the memo");
+  SendMessageW(gauge, PBM_SETRANGE32, 0, 1000);
+  SendMessageW(gauge, PBM_SETPOS, 250, 0);
+  SendMessageW(gauge, PBM_DELTAPOS, 250, 0);
   PBRANGE range{};
-  SendMessageW(g.Gauge, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-  Check(SendMessageW(g.Gauge, PBM_GETPOS, 0, 0) == 500 && range.iLow == 0 && range.iHigh == 1000,
+  SendMessageW(gauge, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+  Check(SendMessageW(gauge, PBM_GETPOS, 0, 0) == 500 && range.iLow == 0 && range.iHigh == 1000,
         "the gauge answers the progress-bar messages");
-  SendMessageW(g.Gauge, PBM_SETPOS, 0, 0);
+  SendMessageW(gauge, PBM_SETPOS, 0, 0);
 }
 
 void RunPlugin() {
@@ -299,27 +248,38 @@ void RunPlugin() {
       Check(false, "the main window exists after the handshake");
     }
   }
+  if (g.Script) g.Script->Start();
   for (int k = 1; k <= g.Opt.Shows; ++k) {
+    // A script that has run to its end (or failed) needs no more showings.
+    if (g.Script && g.Script->Finished()) break;
     g.Show = k;
     if (g.Opt.CloseAfterMs >= 0) {
       SetTimer(g.Window, kTimerCheck, 200, nullptr);
       SetTimer(g.Window, kTimerClose, static_cast<UINT>(g.Opt.CloseAfterMs), nullptr);
     }
-    const uint32_t result = g.DoPluginMain(&g.StopFlag);
+    const uint32_t result = g.DoPluginMain(THostServer::Instance().StopByte());
     Check(result == kNoMore, "DoPluginMain returns 0x8FFFFFFF", Hex(result));
     HWND main = FindWindowW(L"TQualcommForm", nullptr);
     Check(main && !IsWindowVisible(main), "after closing, the main window is hidden, not destroyed");
     Check(IsWindowEnabled(g.Window), "the host window is enabled again");
+    if (g.Script) g.Script->ShowingEnded();
   }
+  if (g.Script) g.Script->Abandon();
 }
+
+bool Unattended() { return g.Opt.CloseAfterMs >= 0 || !g.Opt.Script.empty(); }
 
 LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_APP_RUN:
       RunPlugin();
-      if (g.Opt.CloseAfterMs >= 0) DestroyWindow(hwnd);
+      if (Unattended()) DestroyWindow(hwnd);
       return 0;
     case WM_TIMER:
+      if (wp == kTimerScript) {
+        if (g.Script) g.Script->Tick();
+        return 0;
+      }
       KillTimer(hwnd, wp);
       if (wp == kTimerCheck) CheckWhileShown();
       if (wp == kTimerClose) {
@@ -340,13 +300,73 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 int Usage() {
   std::fputs(
-      "usage: kovra-host [--close-after MS] [--shows N] [--no-centre-check] PLUGIN.dll\n"
+      "usage: kovra-host [options] PLUGIN.dll\n"
       "  Loads the plug-in, registers the host services and shows its main window.\n"
       "  --close-after MS   unattended: check every answer, close the plug-in's window\n"
       "                     MS milliseconds after each showing; exit 0 when all checks held\n"
-      "  --shows N          call DoPluginMain N times (default 1)\n",
+      "  --shows N          call DoPluginMain N times (default 1)\n"
+      "  --no-centre-check  leave the host window where it is\n"
+      "  --device FILE      serve the device services from a simulated NAND chip whose\n"
+      "                     content is FILE, a full-flash image (created erased if missing)\n"
+      "  --chip PAGE:BLOCK:BLOCKS  the chip's geometry (default 2048:0x20000:1024)\n"
+      "  Faults of the simulated device:\n"
+      "  --refuse-connect   ConnectDevice fails\n"
+      "  --unknown-chip     GetFlashChipInfo reports page size 0\n"
+      "  --fail-read N      the Nth ReadFlash fails (likewise --fail-write N, --fail-erase N)\n"
+      "  --slow MS          pause MS milliseconds before every block, so \"&Stop\" can be pressed\n"
+      "  --script FILE      unattended: run FILE's steps from a host timer while the plug-in\n"
+      "                     shows; exit 1 when a step fails\n",
       stderr);
+  std::fputs(kovra::host::kScriptUsage, stderr);
   return 2;
+}
+
+std::string Utf8Of(const std::wstring& w) {
+  const std::u8string u = std::filesystem::path(w).u8string();
+  return std::string(u.begin(), u.end());
+}
+
+// Opens (or creates) the simulated device and hands it to the services.
+bool SetUpDevice() {
+  kovra::sim::TChipGeometry geometry;
+  std::string error;
+  if (!g.Opt.Chip.empty() && !kovra::sim::ParseChipGeometry(g.Opt.Chip, geometry, error)) {
+    std::fprintf(stderr, "kovra-host: --chip: %s\n", error.c_str());
+    return false;
+  }
+  const std::string path = Utf8Of(g.Opt.Device);
+  try {
+    if (!std::filesystem::exists(g.Opt.Device)) {
+      kovra::sim::CreateErasedDeviceFile(path, geometry);
+      std::printf("kovra-host: created an erased device %s\n", path.c_str());
+    }
+    auto device = std::make_unique<kovra::sim::TSimDevice>(path, geometry);
+    device->Faults() = g.Opt.Faults;
+    device->SetHostDir(kovra::host::ExecutableFolder());
+    THostServer::Instance().SetDevice(std::move(device));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kovra-host: %s\n", e.what());
+    return false;
+  }
+  return true;
+}
+
+bool LoadScript() {
+  std::ifstream in(std::filesystem::path(g.Opt.Script), std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "kovra-host: cannot read the script %s\n", Utf8Of(g.Opt.Script).c_str());
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  std::vector<kovra::host::TScriptStep> steps;
+  std::string error;
+  if (!kovra::host::ParseScript(text.str(), steps, error)) {
+    std::fprintf(stderr, "kovra-host: %s: %s\n", Utf8Of(g.Opt.Script).c_str(), error.c_str());
+    return false;
+  }
+  g.Script = std::make_unique<kovra::host::THostScript>(std::move(steps), g.Window, kTimerScript);
+  return true;
 }
 
 }  // namespace
@@ -360,6 +380,24 @@ int wmain(int argc, wchar_t** argv) {
       g.Opt.Shows = _wtoi(argv[++i]);
     } else if (a == L"--no-centre-check") {
       g.Opt.CentreCheck = false;
+    } else if (a == L"--device" && i + 1 < argc) {
+      g.Opt.Device = argv[++i];
+    } else if (a == L"--chip" && i + 1 < argc) {
+      g.Opt.Chip = Utf8Of(argv[++i]);
+    } else if (a == L"--refuse-connect") {
+      g.Opt.Faults.RefuseConnect = g.Opt.AnyFault = true;
+    } else if (a == L"--unknown-chip") {
+      g.Opt.Faults.UnrecognisedChip = g.Opt.AnyFault = true;
+    } else if ((a == L"--fail-read" || a == L"--fail-write" || a == L"--fail-erase" || a == L"--slow") &&
+               i + 1 < argc) {
+      const uint32_t n = static_cast<uint32_t>(_wtoi(argv[++i]));
+      (a == L"--fail-read" ? g.Opt.Faults.FailRead
+       : a == L"--fail-write" ? g.Opt.Faults.FailWrite
+       : a == L"--fail-erase" ? g.Opt.Faults.FailErase
+                              : g.Opt.Faults.SlowMs) = n;
+      g.Opt.AnyFault = true;
+    } else if (a == L"--script" && i + 1 < argc) {
+      g.Opt.Script = argv[++i];
     } else if (a == L"-h" || a == L"--help") {
       Usage();
       return 0;
@@ -370,6 +408,11 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   if (g.Opt.Plugin.empty()) return Usage();
+  if (g.Opt.Device.empty() && (!g.Opt.Chip.empty() || g.Opt.AnyFault)) {
+    std::fprintf(stderr, "kovra-host: --chip and the fault options need --device\n");
+    return 2;
+  }
+  if (!g.Opt.Device.empty() && !SetUpDevice()) return 2;
 
   g.Plugin = LoadLibraryW(g.Opt.Plugin.c_str());
   if (!g.Plugin) {
@@ -403,6 +446,8 @@ int wmain(int argc, wchar_t** argv) {
   CreateWindowExW(0, L"BUTTON", L"Qualcomm Tool...", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 12, 12, 160, 28,
                   g.Window, reinterpret_cast<HMENU>(100), inst, nullptr);
   ShowWindow(g.Window, SW_SHOW);
+  THostServer::Instance().SetHostWindow(g.Window);
+  if (!g.Opt.Script.empty() && !LoadScript()) return 2;
 
   Handshake();
   PostMessageW(g.Window, WM_APP_RUN, 0, 0);
@@ -411,8 +456,9 @@ int wmain(int argc, wchar_t** argv) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  const bool unattended = g.Opt.CloseAfterMs >= 0;
-  if (unattended) Check(g.Show == g.Opt.Shows, "every showing ran", std::to_string(g.Show));
+  if (g.Opt.CloseAfterMs >= 0 && !g.Script) Check(g.Show == g.Opt.Shows, "every showing ran", std::to_string(g.Show));
+  if (g.Script) Check(g.Script->Finished() && !g.Script->Failed(), "every script step held");
+  THostServer::Instance().SetDevice(nullptr);
   FreeLibrary(g.Plugin);
   std::printf("%d checks, %d failed\n", g.Checks, g.Failures);
   return g.Failures == 0 ? 0 : 1;
