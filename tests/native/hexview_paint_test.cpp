@@ -97,7 +97,7 @@ TEST_F(HexPaneTest, SelectedBytesAreWhiteOnBlackBoxes) {
   EXPECT_EQ(Canvas.ColorAt(kCharLeft + 8 * 2, 19), 0xFFFFFF);
   EXPECT_EQ(Canvas.ColorAt(kHexLeft + 24 * 13 + 10, 3), 0xFFFFFF);
   for (const TCanvasOp& op : Canvas.Texts())
-    if (op.Y0 == 0 && op.X0 == kHexLeft + 24 * 14) EXPECT_EQ(op.Color, 0xFFFFFFu);
+    if (op.Y0 == 0 && op.X0 == kHexLeft + 24 * 14) { EXPECT_EQ(op.Color, 0xFFFFFFu); }
 }
 
 struct EmptyCase {

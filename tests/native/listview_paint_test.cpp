@@ -64,10 +64,10 @@ TEST_P(ListProgress, FillsItsShareOfTheRow) {
   View->SetItemIndex(1);
   const int w = GetParam().filled;
   // Row 0 with the normal pair, row 1 (the cursor row) with the cursor pair.
-  if (w > 0) EXPECT_EQ(Canvas.ColorAt(w - 1, Top(0)), 0x0000AA);
-  if (w < kW) EXPECT_EQ(Canvas.ColorAt(w, Top(0)), 0x0000BB);
-  if (w > 0) EXPECT_EQ(Canvas.ColorAt(w - 1, Top(1)), 0x0000CC);
-  if (w < kW) EXPECT_EQ(Canvas.ColorAt(w, Top(1)), 0x0000DD);
+  if (w > 0) { EXPECT_EQ(Canvas.ColorAt(w - 1, Top(0)), 0x0000AA); }
+  if (w < kW) { EXPECT_EQ(Canvas.ColorAt(w, Top(0)), 0x0000BB); }
+  if (w > 0) { EXPECT_EQ(Canvas.ColorAt(w - 1, Top(1)), 0x0000CC); }
+  if (w < kW) { EXPECT_EQ(Canvas.ColorAt(w, Top(1)), 0x0000DD); }
   EXPECT_EQ(Canvas.TextOnRow(TextY(1)), "1") << "cells are drawn over the bar";
 }
 
@@ -92,7 +92,7 @@ TEST_F(ListTest, CellColoursFollowCursorAndSelected) {
   for (const TCanvasOp& op : Canvas.Texts()) EXPECT_EQ(op.Color, expected[(op.Y0 - 3) / 18]) << op.Text;
   View->SetItemIndex(0);
   for (const TCanvasOp& op : Canvas.Texts())
-    if (op.Y0 == TextY(0)) EXPECT_EQ(op.Color, 0x000001u);
+    if (op.Y0 == TextY(0)) { EXPECT_EQ(op.Color, 0x000001u); }
 }
 
 TEST_F(ListTest, TextIsDrawnFromTheCellsLeftEdgeAboveTheBottomMargin) {

@@ -34,8 +34,7 @@ THexFormLayout HexFormLayout(int clientWidth, int clientHeight) {
   l.Panel[0] = {innerLeft, innerTop, innerRight, std::max(innerTop, lowerTop - kPaneGap)};
   for (int i = 0; i < 2; ++i) {
     const TRect& p = l.Panel[i];
-    l.ScrollBox[i] = {p.Left + kBevel, p.Top + kBevel, std::max(p.Left + kBevel, p.Right - kBevel),
-                      std::max(p.Top + kBevel, p.Bottom - kBevel)};
+    l.ScrollBox[i] = {0, 0, std::max(0, p.Width() - 2 * kBevel), std::max(0, p.Height() - 2 * kBevel)};
     const int w = l.ScrollBox[i].Width(), h = l.ScrollBox[i].Height();
     l.Strip[i] = Inside(w, h);
     const int barLeft = std::max(l.Strip[i].Right, w - kScrollBarWidth);

@@ -26,12 +26,13 @@ struct TRect {
   bool operator==(const TRect&) const = default;
 };
 
-// Where everything goes for a client area; pane rectangles are in the
-// window's client coordinates, the parts of a pane in its scroll box's.
+// Where everything goes for a client area: group box and panels in the
+// window's client coordinates, a scroll box in its panel's client area
+// (inside the 2-pixel bevel), the parts of a pane in its scroll box's.
 struct THexFormLayout {
   TRect GroupBox;
-  TRect Panel[2];      // the lowered bevels
-  TRect ScrollBox[2];  // inside the bevels
+  TRect Panel[2];      // the lowered bevels, borders included
+  TRect ScrollBox[2];
   // Inside a scroll box (same for both): the white strip, the scroll bar
   // and the paint box.
   TRect Strip[2];
