@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "platform/FileReader.h"
 
@@ -15,32 +16,60 @@ std::string HexOffset(uint64_t v) {
   return buf;
 }
 
+// Large writes (a block of main data) go straight to the file; small ones
+// (the spare data of one block) are gathered first, so that a run of them
+// costs one system call instead of one each.
 class TStdioOutput final : public TWritableFile {
  public:
+  static constexpr size_t kGather = 0x10000;
+  static constexpr size_t kDirect = 0x2000;
+
   TStdioOutput(std::FILE* f, std::string path) : fFile(f), fPath(std::move(path)) {}
   ~TStdioOutput() override {
-    if (fFile) std::fclose(fFile);
+    if (!fFile) return;
+    // An error is ending the command: what was written so far must stay.
+    if (!fPending.empty()) std::fwrite(fPending.data(), 1, fPending.size(), fFile);
+    std::fclose(fFile);
   }
 
   void Write(const void* data, size_t count) override {
     if (count == 0) return;
     if (!fFile) throw TFileError("Cannot write file: " + fPath + " (already closed)");
-    if (std::fwrite(data, 1, count, fFile) != count)
-      throw TFileError("Cannot write file: " + fPath + " (offset " + HexOffset(fWritten) + ", " +
-                       std::to_string(count) + " bytes)");
-    fWritten += count;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    if (fPending.size() + count > kGather || count >= kDirect) Flush();
+    if (count >= kDirect) {
+      Put(bytes, count);
+    } else {
+      if (fPending.capacity() == 0) fPending.reserve(kGather);
+      fPending.insert(fPending.end(), bytes, bytes + count);
+    }
   }
 
   void Close() override {
     if (!fFile) return;
+    Flush();
     std::FILE* f = fFile;
     fFile = nullptr;
     if (std::fclose(f) != 0) throw TFileError("Cannot write file: " + fPath + " (on close)");
   }
 
  private:
+  void Flush() {
+    if (fPending.empty()) return;
+    Put(fPending.data(), fPending.size());
+    fPending.clear();
+  }
+
+  void Put(const uint8_t* bytes, size_t count) {
+    if (std::fwrite(bytes, 1, count, fFile) != count)
+      throw TFileError("Cannot write file: " + fPath + " (offset " + HexOffset(fWritten) + ", " +
+                       std::to_string(count) + " bytes)");
+    fWritten += count;
+  }
+
   std::FILE* fFile;
   std::string fPath;
+  std::vector<uint8_t> fPending;
   uint64_t fWritten = 0;
 };
 
@@ -54,6 +83,9 @@ std::unique_ptr<TWritableFile> TFileCreator::CreateForWriting(const std::string&
   std::FILE* f = std::fopen(p.c_str(), "wb");
 #endif
   if (f == nullptr) throw TFileError("Cannot create file: " + path);
+  // The output gathers small writes itself; stdio's buffer would only split
+  // the large ones into more system calls.
+  std::setvbuf(f, nullptr, _IONBF, 0);
   return std::make_unique<TStdioOutput>(f, path);
 }
 
