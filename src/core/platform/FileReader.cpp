@@ -76,6 +76,7 @@ std::unique_ptr<TReadableFile> TFileOpener::OpenForReading(const std::string& pa
   std::FILE* f = std::fopen(p.c_str(), "rb");
 #endif
   if (f == nullptr) throw TFileError("Cannot open file: " + path);
+  std::setvbuf(f, nullptr, _IONBF, 0);
   std::error_code ec;
   const uint64_t size = std::filesystem::file_size(p, ec);
   if (ec) {
