@@ -28,7 +28,9 @@ void THexWindow::UnregisterWindowClass(HINSTANCE instance) {
 THexWindow::THexWindow(HWND owner, TFileOpener& files) {
   fForm = std::make_unique<THexForm>(files);
   fFont = CreateUiFont(kHexFormFontHeight, L"Tahoma");
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
+  // No WS_CLIPCHILDREN: the group box paints only its frame, so the window
+  // itself must paint the background under it. The panes clip each other.
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
   RECT r{0, 0, kHexFormClientWidth, kHexFormClientHeight};
   AdjustWindowRectEx(&r, style, FALSE, 0);
   fWnd = CreateWindowExW(0, kHexWindowClass, Widen(kHexFormCaption).c_str(), style, CW_USEDEFAULT,
