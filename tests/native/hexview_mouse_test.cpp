@@ -11,6 +11,7 @@ struct HitCase {
   int64_t offset;
   int column;
 };
+void PrintTo(const HitCase& c, std::ostream* os) { *os << c.name; }
 
 class HexPaneHit : public HexPaneTest, public ::testing::WithParamInterface<HitCase> {};
 

@@ -106,6 +106,7 @@ struct EmptyCase {
   int64_t offset;
   int64_t length;
 };
+void PrintTo(const EmptyCase& c, std::ostream* os) { *os << c.name; }
 
 class HexPaneEmpty : public HexPaneTest, public ::testing::WithParamInterface<EmptyCase> {};
 

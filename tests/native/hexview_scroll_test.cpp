@@ -9,10 +9,12 @@ namespace kovra::testing {
 namespace {
 
 struct RangeCase {
+  const char* name;
   int64_t length;
   bool enabled;
   int max, page;
 };
+void PrintTo(const RangeCase& c, std::ostream* os) { *os << c.name; }
 
 class HexPaneRange : public HexPaneTest, public ::testing::WithParamInterface<RangeCase> {};
 
@@ -30,10 +32,11 @@ TEST_P(HexPaneRange, CoversTheChunksLinesWithAPageOfTheVisibleOnes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HexPaneRange,
-                         ::testing::Values(RangeCase{0x1000, true, 256, 11},
-                                           RangeCase{160, false, 0, 0},  // 10 lines fit
-                                           RangeCase{161, true, 11, 11},
-                                           RangeCase{1, false, 0, 0}));
+                         ::testing::Values(RangeCase{"ManyLines", 0x1000, true, 256, 11},
+                                           RangeCase{"TenLinesFit", 160, false, 0, 0},
+                                           RangeCase{"OneLineMore", 161, true, 11, 11},
+                                           RangeCase{"OneByte", 1, false, 0, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HexPaneTest, WheelMovesSixLinesAndStopsAtBothEnds) {
   Files.Add("img", 0x1000);

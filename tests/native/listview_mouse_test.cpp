@@ -52,6 +52,7 @@ struct PressCase {
   int top;
   int cursor;
 };
+void PrintTo(const PressCase& c, std::ostream* os) { *os << c.name; }
 
 class ListPress : public ListMouse, public ::testing::WithParamInterface<PressCase> {};
 

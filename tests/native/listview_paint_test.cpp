@@ -46,6 +46,7 @@ struct ProgressCase {
   int64_t progress, maxValue;
   int filled;
 };
+void PrintTo(const ProgressCase& c, std::ostream* os) { *os << c.name; }
 
 class ListProgress : public ListTest, public ::testing::WithParamInterface<ProgressCase> {};
 
@@ -111,6 +112,7 @@ struct FitCase {
   const char* text;
   const char* shown;
 };
+void PrintTo(const FitCase& c, std::ostream* os) { *os << c.name; }
 
 class ListFit : public ListTest, public ::testing::WithParamInterface<FitCase> {};
 
@@ -140,6 +142,7 @@ struct HexCase {
   const char* shown;
   int dotsX;  // where "..." is drawn, or -1
 };
+void PrintTo(const HexCase& c, std::ostream* os) { *os << c.name; }
 
 class ListHexField : public ListTest, public ::testing::WithParamInterface<HexCase> {};
 

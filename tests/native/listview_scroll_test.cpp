@@ -13,6 +13,7 @@ struct RangeCase {
   bool scrolling;
   int max, page;
 };
+void PrintTo(const RangeCase& c, std::ostream* os) { *os << c.name; }
 
 class ListRange : public ListTest, public ::testing::WithParamInterface<RangeCase> {};
 
@@ -132,6 +133,7 @@ struct KeyCase {
   int newCursor, newTop;
   int events;
 };
+void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 
 class ListKeys : public ListTest, public ::testing::WithParamInterface<KeyCase> {};
 
