@@ -15,7 +15,7 @@ out=$PWD/out
 mkdir -p "$out"
 sample="$out/sample-fullflash.bin"
 if [ -x build/native/bin/ffsample ]; then
-  build/native/bin/ffsample -o "$sample" >/dev/null
+  build/native/bin/ffsample "$sample" >/dev/null
   echo "Sample image: $sample"
 fi
 cd build/win32/bin

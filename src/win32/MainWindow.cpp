@@ -1,24 +1,22 @@
 #include "MainWindow.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
-#include <vector>
+#include <algorithm>
 
 #include "Gauge.h"
+#include "Glyphs.h"
+#include "WinText.h"
 
 namespace kovra::win {
 namespace {
 
 constexpr COLORREF kMemoBack = 0x404040;
 constexpr COLORREF kMemoText = 0xE0E0E0;
-constexpr int kLowerAreaHeight = 347;
-constexpr int kButtonsGroupWidth = 174;
-constexpr int kMemoHeight = 213;
-constexpr int kGaugeHeight = 17;
-constexpr int kStatusHeight = 19;
-
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX |
-                         WS_CLIPCHILDREN;
+// No WS_CLIPCHILDREN: the group boxes paint only their frames, so the
+// window itself paints the background under them.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX;
 
 HFONT CreateTahoma8() {
   HDC dc = GetDC(nullptr);
@@ -28,19 +26,272 @@ HFONT CreateTahoma8() {
                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
 }
 
-struct DisabledWindows {
-  HWND Keep;
-  std::vector<HWND> List;
+std::wstring WindowText(HWND h) {
+  const int n = GetWindowTextLengthW(h);
+  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+  GetWindowTextW(h, s.data(), n + 1);
+  s.resize(static_cast<size_t>(n));
+  return s;
+}
+
+// A standard control bound to a widget model; the subclasses add what the
+// control's kind needs.
+class TStdControl : public TWinControl {
+ public:
+  TStdControl(TWidget& model, HWND parent, const wchar_t* cls, DWORD style, DWORD exStyle, HFONT font,
+              const std::string& text = {})
+      : TWinControl(model) {
+    Create(exStyle, cls, style, parent);
+    if (fWnd) {
+      SendMessageW(fWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+      if (!text.empty()) SetWindowTextW(fWnd, Widen(text).c_str());
+    }
+  }
+  // WM_COMMAND notifications from the control.
+  virtual void Command(WORD) {}
 };
 
-BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lp) {
-  auto* d = reinterpret_cast<DisabledWindows*>(lp);
-  if (hwnd != d->Keep && IsWindowEnabled(hwnd) && IsWindowVisible(hwnd)) {
-    d->List.push_back(hwnd);
-    EnableWindow(hwnd, FALSE);
+class TButtonControl : public TStdControl {
+ public:
+  TButtonControl(TButton& model, HWND parent, HFONT font, DWORD style)
+      : TStdControl(model, parent, L"BUTTON", style | WS_TABSTOP | BS_NOTIFY, 0, font, model.Caption()),
+        fButton(model) {}
+  void Changed(TWidget& w, TWidgetChange what) override {
+    if (what == TWidgetChange::Text) SetWindowTextW(fWnd, Widen(fButton.Caption()).c_str());
+    else if (what == TWidgetChange::State) InvalidateRect(fWnd, nullptr, FALSE);
+    else TStdControl::Changed(w, what);
   }
-  return TRUE;
-}
+  void Command(WORD code) override {
+    if (code == BN_CLICKED) fButton.Click();
+    else if (code == BN_SETFOCUS) fButton.PlatformFocus(true);
+    else if (code == BN_KILLFOCUS) fButton.PlatformFocus(false);
+  }
+  TButton& Model() { return fButton; }
+
+ private:
+  TButton& fButton;
+};
+
+class TCheckBoxControl : public TStdControl {
+ public:
+  TCheckBoxControl(TCheckBox& model, HWND parent, HFONT font)
+      : TStdControl(model, parent, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, font, model.Caption),
+        fBox(model) {
+    SendMessageW(fWnd, BM_SETCHECK, model.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+  void Changed(TWidget& w, TWidgetChange what) override {
+    if (what == TWidgetChange::State) SendMessageW(fWnd, BM_SETCHECK, fBox.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+    else TStdControl::Changed(w, what);
+  }
+  void Command(WORD code) override {
+    if (code == BN_CLICKED) fBox.PlatformChecked(SendMessageW(fWnd, BM_GETCHECK, 0, 0) == BST_CHECKED);
+  }
+
+ private:
+  TCheckBox& fBox;
+};
+
+class TEditControl : public TStdControl {
+ public:
+  TEditControl(TEdit& model, HWND parent, HFONT font)
+      : TStdControl(model, parent, L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, font, model.Text()),
+        fEdit(model) {}
+  void Changed(TWidget& w, TWidgetChange what) override {
+    if (what == TWidgetChange::Text) {
+      fPushing = true;
+      SetWindowTextW(fWnd, Widen(fEdit.Text()).c_str());
+      fPushing = false;
+    } else {
+      TStdControl::Changed(w, what);
+    }
+  }
+  void Command(WORD code) override {
+    if (code == EN_CHANGE && !fPushing) fEdit.PlatformText(Narrow(WindowText(fWnd)));
+  }
+
+ private:
+  TEdit& fEdit;
+  bool fPushing = false;
+};
+
+// The log. The host appends to the same EDIT, so its lines are read back
+// from the control; every line ends with CR LF, as a memo's lines do.
+class TMemoControl : public TStdControl, public TMemo::Source {
+ public:
+  TMemoControl(TMemo& model, HWND parent, HFONT font)
+      : TStdControl(model, parent, L"EDIT",
+                    ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL | WS_TABSTOP | ES_NOHIDESEL,
+                    WS_EX_CLIENTEDGE, font),
+        fMemo(model) {
+    SendMessageW(fWnd, EM_SETLIMITTEXT, 0, 0);
+    model.SetSource(this);
+  }
+  ~TMemoControl() override { fMemo.SetSource(nullptr); }
+  std::vector<std::string> Lines() override {
+    const std::string text = Narrow(WindowText(fWnd));
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find("\r\n", start);
+      if (end == std::string::npos) {
+        lines.push_back(text.substr(start));
+        break;
+      }
+      lines.push_back(text.substr(start, end - start));
+      start = end + 2;
+    }
+    return lines;
+  }
+  void Changed(TWidget& w, TWidgetChange what) override {
+    if (what != TWidgetChange::Text) {
+      TStdControl::Changed(w, what);
+      return;
+    }
+    const std::wstring text = WindowText(fWnd);
+    const bool endsWithBreak = text.size() >= 2 && text.compare(text.size() - 2, 2, L"\r\n") == 0;
+    const size_t lastEnd = endsWithBreak ? text.size() - 2 : text.size();
+    switch (fMemo.LastOp()) {
+      case TMemo::TMemoOp::Clear:
+        SetWindowTextW(fWnd, L"");
+        return;
+      case TMemo::TMemoOp::Add:
+        Replace(text.size(), text.size(), (text.empty() || endsWithBreak ? L"" : L"\r\n") + Widen(fMemo.LastText()) + L"\r\n");
+        return;
+      case TMemo::TMemoOp::Append:
+        Replace(lastEnd, lastEnd, Widen(fMemo.LastText()) + (text.empty() ? L"\r\n" : L""));
+        return;
+      case TMemo::TMemoOp::Replace: {
+        const size_t prev = lastEnd == 0 ? std::wstring::npos : text.rfind(L"\r\n", lastEnd - 1);
+        const size_t lineStart = prev == std::wstring::npos ? 0 : prev + 2;
+        Replace(lineStart, lastEnd, Widen(fMemo.LastText()) + (text.empty() ? L"\r\n" : L""));
+        // The progress line is watched: show it at once.
+        UpdateWindow(fWnd);
+        return;
+      }
+    }
+  }
+
+ private:
+  void Replace(size_t from, size_t to, const std::wstring& with) {
+    SendMessageW(fWnd, EM_SETSEL, from, to);
+    SendMessageW(fWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(with.c_str()));
+    SendMessageW(fWnd, EM_SCROLLCARET, 0, 0);
+  }
+  TMemo& fMemo;
+};
+
+class TGaugeControl : public TStdControl {
+ public:
+  TGaugeControl(TGauge& model, HWND parent, HFONT font)
+      : TStdControl(model, parent, kGaugeClass, 0, 0, font), fGauge(model) {
+    SendMessageW(fWnd, PBM_SETRANGE32, 0, model.MaxValue());
+    SendMessageW(fWnd, PBM_SETPOS, model.Position(), 0);
+    HWND wnd = fWnd;
+    model.PlatformPosition = [wnd] { return static_cast<int>(SendMessageW(wnd, PBM_GETPOS, 0, 0)); };
+    model.PlatformMaxValue = [wnd] { return static_cast<int>(SendMessageW(wnd, PBM_GETRANGE, FALSE, 0)); };
+  }
+  ~TGaugeControl() override {
+    fGauge.PlatformPosition = nullptr;
+    fGauge.PlatformMaxValue = nullptr;
+  }
+  void Changed(TWidget& w, TWidgetChange what) override {
+    if (what != TWidgetChange::State) {
+      TStdControl::Changed(w, what);
+      return;
+    }
+    // The model keeps the last values it was given; push both.
+    fGauge.PlatformPosition = nullptr;
+    fGauge.PlatformMaxValue = nullptr;
+    const int max = fGauge.MaxValue(), pos = fGauge.Position();
+    HWND wnd = fWnd;
+    fGauge.PlatformPosition = [wnd] { return static_cast<int>(SendMessageW(wnd, PBM_GETPOS, 0, 0)); };
+    fGauge.PlatformMaxValue = [wnd] { return static_cast<int>(SendMessageW(wnd, PBM_GETRANGE, FALSE, 0)); };
+    SendMessageW(fWnd, PBM_SETRANGE32, 0, max);
+    SendMessageW(fWnd, PBM_SETPOS, pos, 0);
+    UpdateWindow(fWnd);
+  }
+
+ private:
+  TGauge& fGauge;
+};
+
+class TStatusControl : public TStdControl {
+ public:
+  TStatusControl(TStatusBar& model, HWND parent, HFONT font)
+      : TStdControl(model, parent, STATUSCLASSNAMEW, SBARS_SIZEGRIP, 0, font), fBar(model) {
+    PushParts();
+  }
+  void Changed(TWidget& w, TWidgetChange what) override {
+    if (what == TWidgetChange::Text) {
+      const size_t p = fBar.LastChangedPanel();
+      SendMessageW(fWnd, SB_SETTEXTW, p, reinterpret_cast<LPARAM>(Widen(fBar.PanelText(p)).c_str()));
+      UpdateWindow(fWnd);
+    } else if (what == TWidgetChange::Bounds) {
+      // The status bar places itself at the bottom; only the parts change.
+      SendMessageW(fWnd, WM_SIZE, 0, 0);
+      PushParts();
+    } else {
+      TStdControl::Changed(w, what);
+    }
+  }
+
+ private:
+  void PushParts() {
+    int edges[3];
+    int x = 0;
+    for (size_t i = 0; i < 3; ++i) {
+      x += std::max(fBar.PanelWidth(i), 0);
+      edges[i] = x;
+    }
+    edges[2] = -1;
+    SendMessageW(fWnd, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+  }
+  TStatusBar& fBar;
+};
+
+// The window itself: the model's bounds are its outer rectangle.
+class TFormBinding : public TWidgetBinding {
+ public:
+  explicit TFormBinding(HWND wnd) : fWnd(wnd) {}
+  void Changed(TWidget& w, TWidgetChange what) override {
+    if (what == TWidgetChange::Bounds)
+      SetWindowPos(fWnd, nullptr, w.Left(), w.Top(), w.Width(), w.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+    else if (what == TWidgetChange::Focus)
+      SetFocus(fWnd);
+  }
+
+ private:
+  HWND fWnd;
+};
+
+// The hex window's place and visibility.
+class THexWindowBinding : public TWidgetBinding {
+ public:
+  explicit THexWindowBinding(THexWindow& hex) : fHex(hex) {}
+  void Changed(TWidget& w, TWidgetChange what) override {
+    if (what == TWidgetChange::Visible) {
+      if (w.Visible()) fHex.Show();
+      else fHex.Hide();
+    } else if (what == TWidgetChange::Bounds && w.Width() > 0 && w.Height() > 0) {
+      SetWindowPos(fHex.Handle(), nullptr, w.Left(), w.Top(), w.Width(), w.Height(),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+
+ private:
+  THexWindow& fHex;
+};
+
+class TListPanelBinding : public TWidgetBinding {
+ public:
+  explicit TListPanelBinding(TCoolListWindow& list) : fList(list) {}
+  void Changed(TWidget& w, TWidgetChange what) override {
+    if (what == TWidgetChange::Bounds) fList.SetBounds(w.Left(), w.Top(), w.Width(), w.Height());
+  }
+
+ private:
+  TCoolListWindow& fList;
+};
 
 }  // namespace
 
@@ -48,6 +299,8 @@ void MainWindow::RegisterClasses(HINSTANCE instance) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
   RegisterGaugeClass(instance);
+  RegisterViewClasses(instance);
+  THexWindow::RegisterWindowClass(instance);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = WindowProc;
@@ -60,32 +313,107 @@ void MainWindow::RegisterClasses(HINSTANCE instance) {
 
 void MainWindow::UnregisterClasses(HINSTANCE instance) {
   UnregisterClassW(kMainWindowClass, instance);
+  THexWindow::UnregisterWindowClass(instance);
+  UnregisterViewClasses(instance);
   UnregisterGaugeClass(instance);
+  UnloadGlyphs();
 }
 
 MainWindow::MainWindow(HINSTANCE instance) : fInstance(instance) {
   fFont = CreateTahoma8();
   fMemoBrush = CreateSolidBrush(kMemoBack);
-  RECT rc{0, 0, kClientWidth, kClientHeight};
+  RECT rc{0, 0, kMainFormClientWidth, kMainFormClientHeight};
   AdjustWindowRectEx(&rc, kStyle, FALSE, 0);
-  fWnd = CreateWindowExW(0, kMainWindowClass, kMainWindowCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                         rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, instance, this);
+  fWnd = CreateWindowExW(0, kMainWindowClass, Widen(kMainFormCaption).c_str(), kStyle, CW_USEDEFAULT,
+                         CW_USEDEFAULT, rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, instance, this);
   if (!fWnd) return;
-  auto child = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex = 0) {
-    HWND h = CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, fWnd, nullptr,
-                             instance, nullptr);
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fFont), FALSE);
-    return h;
+
+  fPlatform.ProcessMessages = [this] { ProcessMessages(); };
+  fPlatform.ErrorBox = [](const std::string& text) {
+    // Centred on the screen, over every window of the thread.
+    MessageBoxW(nullptr, Widen(text).c_str(), L"Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
   };
-  fListGroup = child(L"BUTTON", L" Partition Table ", BS_GROUPBOX);
-  fLowerGroup = child(L"BUTTON", L"", BS_GROUPBOX);
-  fMemo = child(L"EDIT", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL | WS_TABSTOP,
-                WS_EX_CLIENTEDGE);
-  fGauge = child(kGaugeClass, L"", 0, WS_EX_STATICEDGE);
-  Layout();
+  fPlatform.HostExecutablePath = [] {
+    std::wstring path(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(n);
+    return Narrow(path);
+  };
+  fPlatform.DeleteFile = [](const std::string& path) {
+    const std::wstring w = Widen(path);
+    return DeleteFileW(w.c_str()) || GetFileAttributesW(w.c_str()) == INVALID_FILE_ATTRIBUTES;
+  };
+  fPlatform.Sleep = [](unsigned ms) { ::Sleep(ms); };
+  SetViewErrorReporter([this](const std::string& text) { fPlatform.ShowError(text); });
+
+  // Load order: the main window, then the hex window, then the settings.
+  fHex = std::make_unique<THexWindow>(fWnd);
+  fForm = std::make_unique<TQualcommForm>(fPlatform, fHex->Form());
+  TQualcommForm& f = *fForm;
+  RECT outer, client;
+  GetWindowRect(fWnd, &outer);
+  GetClientRect(fWnd, &client);
+  f.Form.ClientWidth = client.right;
+  f.Form.ClientHeight = client.bottom;
+  f.Form.PlatformBounds(outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top);
+  CreateControls();
+  f.FormCreate();
+  f.ReadSettings();
+}
+
+void MainWindow::CreateControls() {
+  TQualcommForm& f = *fForm;
+  f.FormResize();
+  auto add = [this](TWidgetBinding* b) { fBindings.emplace_back(b); };
+  const HWND p = fWnd;
+  add(new TStdControl(f.GroupBox2, p, L"BUTTON", BS_GROUPBOX, 0, fFont, " Partition Table "));
+  add(new TStdControl(f.MemoGroupBox, p, L"BUTTON", BS_GROUPBOX, 0, fFont));
+  add(new TStdControl(f.ButtonsGroupBox, p, L"BUTTON", BS_GROUPBOX, 0, fFont));
+  fList = std::make_unique<TCoolListWindow>(p, f.HeaderControl00, f.ScrollBox00, f.PaintBox00, f.ScrollBar00, fFont);
+  fPanelBinding = std::make_unique<TListPanelBinding>(*fList);
+  f.PartitionsListMainPanel.Bind(fPanelBinding.get());
+  fList->SetBounds(f.PartitionsListMainPanel.Left(), f.PartitionsListMainPanel.Top(),
+                   f.PartitionsListMainPanel.Width(), f.PartitionsListMainPanel.Height());
+  // Buttons first, in tab order: the order of creation is the order of Tab.
+  for (TButton* b : f.TabOrder()) add(new TButtonControl(*b, p, fFont, BS_OWNERDRAW));
+  add(new TMemoControl(f.MyMemo, p, fFont));
+  add(new TStdControl(f.ImageNameLabel, p, L"STATIC", 0, 0, fFont, "Source Image File Name:"));
+  add(new TEditControl(f.ImageName, p, fFont));
+  add(new TButtonControl(f.SelectImageFile, p, fFont, BS_PUSHBUTTON));
+  add(new TStdControl(f.GaugePanel, p, L"STATIC", 0, WS_EX_STATICEDGE, fFont));
+  add(new TGaugeControl(f.MyGauge, p, fFont));
+  add(new TCheckBoxControl(f.EnableECCBtn, p, fFont));
+  add(new TCheckBoxControl(f.No4KBAdjust, p, fFont));
+  add(new TStatusControl(f.MyStatus, p, fFont));
+  // The group boxes lie under everything they frame.
+  for (TWidget* g : {&f.GroupBox2, &f.MemoGroupBox, &f.ButtonsGroupBox})
+    SetWindowPos(TWinControl::HandleOf(g), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // The "..." button lies over the edit box's right end.
+  SetWindowPos(TWinControl::HandleOf(&f.SelectImageFile), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetWindowPos(TWinControl::HandleOf(&f.GaugePanel), TWinControl::HandleOf(&f.MyGauge), 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE);
+  fFormBinding = std::make_unique<TFormBinding>(fWnd);
+  f.Form.Bind(fFormBinding.get());
+  fHexBinding = std::make_unique<THexWindowBinding>(*fHex);
+  f.HexWindow.Bind(fHexBinding.get());
+  SyncHexWindowModel();
+  f.MyPopup.OnPopup = [this](TPopupMenu& m, int x, int y) { ShowPopup(m, x, y); };
+  f.OpenDialog.Executor = [this](TFileDialog& d) { return RunFileDialog(d); };
+  f.SaveDialog.Executor = [this](TFileDialog& d) { return RunFileDialog(d); };
+  GlyphImageList(fInstance);
 }
 
 MainWindow::~MainWindow() {
+  if (fForm) {
+    fForm->Form.Bind(nullptr);
+    fForm->HexWindow.Bind(nullptr);
+    fForm->PartitionsListMainPanel.Bind(nullptr);
+  }
+  // The list view goes with the form, before the controls it draws on.
+  fForm.reset();
+  fBindings.clear();
+  fList.reset();
+  fHex.reset();
   if (fWnd && IsWindow(fWnd)) {
     SetWindowLongPtrW(fWnd, GWLP_USERDATA, 0);
     DestroyWindow(fWnd);
@@ -94,25 +422,63 @@ MainWindow::~MainWindow() {
   if (fMemoBrush) DeleteObject(fMemoBrush);
 }
 
-void MainWindow::Layout() {
-  RECT rc;
-  GetClientRect(fWnd, &rc);
-  const int w = rc.right, h = rc.bottom;
-  const int lowerTop = h - kStatusHeight - 10 - kLowerAreaHeight;
-  MoveWindow(fListGroup, 8, 10, w - 16, lowerTop - 20, TRUE);
-  const int groupW = w - 16 - kButtonsGroupWidth - 8;
-  MoveWindow(fLowerGroup, 8, lowerTop, groupW, kLowerAreaHeight, TRUE);
-  const int memoW = groupW - 2 * 8 - 2;
-  MoveWindow(fMemo, 16, lowerTop + 14, memoW, kMemoHeight, TRUE);
-  MoveWindow(fGauge, 16, lowerTop + 14 + kMemoHeight + 58, memoW, kGaugeHeight, TRUE);
+HWND MainWindow::Memo() const { return TWinControl::HandleOf(&fForm->MyMemo); }
+HWND MainWindow::Gauge() const { return TWinControl::HandleOf(&fForm->MyGauge); }
+
+void MainWindow::SyncHexWindowModel() {
+  // The user moves and closes the hex window on its own: read it back.
+  HWND h = fHex->Handle();
+  if (!h) return;
+  RECT r;
+  GetWindowRect(h, &r);
+  TWidget& m = fForm->HexWindow;
+  m.PlatformBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  if (m.Visible() != (IsWindowVisible(h) != FALSE)) {
+    TWidgetBinding* b = m.Binding();
+    m.Bind(nullptr);
+    m.SetVisible(IsWindowVisible(h) != FALSE);
+    m.Bind(b);
+  }
 }
 
+void MainWindow::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // Not ours: the host's loop must still see it.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    if (!IsDialogMessageW(fWnd, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+}
+
+namespace {
+struct DisabledWindows {
+  HWND Keep[2];
+  std::vector<HWND> List;
+};
+BOOL CALLBACK DisableOne(HWND h, LPARAM lp) {
+  auto* d = reinterpret_cast<DisabledWindows*>(lp);
+  if (h != d->Keep[0] && h != d->Keep[1] && IsWindowEnabled(h) && IsWindowVisible(h)) {
+    d->List.push_back(h);
+    EnableWindow(h, FALSE);
+  }
+  return TRUE;
+}
+}  // namespace
+
 void MainWindow::ShowModal() {
-  DisabledWindows disabled{fWnd, {}};
+  DisabledWindows disabled{{fWnd, fHex->Handle()}, {}};
   EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(&disabled));
   fModal = true;
+  fClosing = false;
   ShowWindow(fWnd, SW_SHOW);
   SetForegroundWindow(fWnd);
+  fForm->Guarded([this] { fForm->FormShow(); });
   MSG msg;
   bool quit = false;
   while (fModal) {
@@ -137,22 +503,132 @@ void MainWindow::ShowModal() {
 }
 
 void MainWindow::Close() {
-  // Re-enable the host before hiding, so that activation goes back to it.
+  if (fClosing) return;
+  fClosing = true;
+  SyncHexWindowModel();
+  fForm->Guarded([this] { fForm->FormClose(); });
   fModal = false;
   ShowWindow(fWnd, SW_HIDE);
   // Wake the modal loop even when the close came from another thread.
   PostMessageW(fWnd, WM_NULL, 0, 0);
 }
 
+void MainWindow::ShowPopup(TPopupMenu& menu, int x, int y) {
+  HMENU h = CreatePopupMenu();
+  static const int kItemGlyphs[9] = {kGlyphReadSelected, kGlyphReadSelected, kGlyphReadSelected, -1,
+                                     kGlyphCreateList,   kGlyphCreateList,   kGlyphCreateList,   -1,
+                                     kGlyphSelectFile};
+  for (size_t i = 0; i < menu.Items.size(); ++i) {
+    const TMenuItem& item = menu.Items[i];
+    if (item.Caption == "-") {
+      AppendMenuW(h, MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    const std::wstring caption = Widen(item.Caption);
+    AppendMenuW(h, MF_STRING | (item.Enabled ? 0 : MF_GRAYED), i + 1, caption.c_str());
+    if (i < 9 && kItemGlyphs[i] >= 0) {
+      MENUITEMINFOW mii{};
+      mii.cbSize = sizeof mii;
+      mii.fMask = MIIM_BITMAP;
+      mii.hbmpItem = GlyphMenuBitmap(fInstance, kItemGlyphs[i]);
+      SetMenuItemInfoW(h, static_cast<UINT>(i + 1), FALSE, &mii);
+    }
+  }
+  const int chosen = TrackPopupMenu(h, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN, x, y, 0, fWnd, nullptr);
+  DestroyMenu(h);
+  if (chosen > 0) menu.Click(static_cast<size_t>(chosen - 1));
+}
+
+bool MainWindow::RunFileDialog(TFileDialog& d) {
+  // "Name|pattern|Name|pattern" becomes the NUL-separated, double-NUL list.
+  std::wstring filter = Widen(d.Filter);
+  for (wchar_t& c : filter)
+    if (c == L'|') c = L'\0';
+  filter.push_back(L'\0');
+  filter.push_back(L'\0');
+  std::wstring file(32768, L'\0');
+  const std::wstring initial = Widen(d.FileName);
+  std::copy(initial.begin(), initial.begin() + std::min(initial.size(), file.size() - 1), file.begin());
+  const std::wstring ext = Widen(d.DefaultExt);
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = fWnd;
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = static_cast<DWORD>(d.FilterIndex);
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
+  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+  if (d.OverwritePrompt) ofn.Flags |= OFN_OVERWRITEPROMPT;
+  const BOOL ok = d.Save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  if (!ok) return false;
+  d.FileName = Narrow(file.c_str());
+  d.FilterIndex = static_cast<int>(ofn.nFilterIndex);
+  return true;
+}
+
+void MainWindow::DrawButton(const DRAWITEMSTRUCT& item) {
+  auto* binding = dynamic_cast<TButtonControl*>(TWinControl::FromHandle(item.hwndItem));
+  if (!binding) return;
+  TButton& b = binding->Model();
+  RECT rc = item.rcItem;
+  const bool disabled = item.itemState & ODS_DISABLED;
+  const bool pushed = item.itemState & ODS_SELECTED;
+  DrawFrameControl(item.hDC, &rc, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+  const int shift = pushed ? 1 : 0;
+  HGDIOBJ oldFont = SelectObject(item.hDC, fFont);
+  const std::wstring caption = Widen(b.Caption());
+  RECT measure{0, 0, 0, 0};
+  DrawTextW(item.hDC, caption.c_str(), -1, &measure, DT_CALCRECT | DT_SINGLELINE);
+  // Glyph and caption centred together; a long caption starts right after
+  // the glyph and may use the whole rest of the face.
+  const int width = rc.right - rc.left;
+  const int total = kGlyphSize + 4 + measure.right;
+  const int start = std::max(3, (width - total) / 2);
+  const int glyphX = rc.left + start + shift, glyphY = rc.top + (rc.bottom - rc.top - kGlyphSize) / 2 + shift;
+  if (HIMAGELIST list = GlyphImageList(fInstance); list && b.ImageIndex() >= 0) {
+    if (disabled) {
+      IMAGELISTDRAWPARAMS p{};
+      p.cbSize = sizeof p;
+      p.himl = list;
+      p.i = b.ImageIndex();
+      p.hdcDst = item.hDC;
+      p.x = glyphX;
+      p.y = glyphY;
+      p.rgbBk = CLR_NONE;
+      p.rgbFg = CLR_NONE;
+      p.fStyle = ILD_TRANSPARENT;
+      p.fState = ILS_SATURATE;
+      ImageList_DrawIndirect(&p);
+    } else {
+      ImageList_Draw(list, b.ImageIndex(), item.hDC, glyphX, glyphY, ILD_TRANSPARENT);
+    }
+  }
+  RECT text = rc;
+  text.left = glyphX + kGlyphSize + 4;
+  text.right = rc.right - 2;
+  text.top += shift;
+  text.bottom += shift;
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC, GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
+  DrawTextW(item.hDC, caption.c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+  SelectObject(item.hDC, oldFont);
+  if (item.itemState & ODS_FOCUS) {
+    RECT focus = rc;
+    InflateRect(&focus, -4, -4);
+    DrawFocusRect(item.hDC, &focus);
+  }
+}
+
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    static_cast<MainWindow*>(cs->lpCreateParams)->fWnd = hwnd;
   }
   auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   try {
-    if (msg == WM_NCCREATE) self->fWnd = hwnd;
     return self->Handle(msg, wp, lp);
   } catch (...) {
     // Nothing may unwind into the system's frames.
@@ -161,18 +637,46 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
 }
 
 LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT forwarded = 0;
+  if (ForwardChildMessage(msg, wp, lp, forwarded)) return forwarded;
   switch (msg) {
     case WM_GETMINMAXINFO: {
       auto* mmi = reinterpret_cast<MINMAXINFO*>(lp);
-      mmi->ptMinTrackSize = {kMinWidth, kMinHeight};
+      mmi->ptMinTrackSize = {kMainFormMinWidth, kMainFormMinHeight};
       return 0;
     }
     case WM_SIZE:
-      if (fMemo) Layout();
+    case WM_MOVE:
+      if (fForm && msg == WM_SIZE && wp != SIZE_MINIMIZED) {
+        RECT outer;
+        GetWindowRect(fWnd, &outer);
+        fForm->Form.ClientWidth = LOWORD(lp);
+        fForm->Form.ClientHeight = HIWORD(lp);
+        fForm->Guarded([&] {
+          // A size change of the model's own making still needs the layout.
+          fForm->Form.PlatformBounds(outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top);
+          fForm->FormResize();
+        });
+      } else if (fForm && msg == WM_MOVE) {
+        RECT outer;
+        GetWindowRect(fWnd, &outer);
+        fForm->Form.PlatformBounds(outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top);
+      }
       return 0;
+    case WM_COMMAND:
+      if (lp != 0) {
+        if (auto* c = dynamic_cast<TStdControl*>(TWinControl::FromHandle(reinterpret_cast<HWND>(lp)))) {
+          if (fForm && c->Handle() == TWinControl::HandleOf(&fForm->ShowHideHexBtn)) SyncHexWindowModel();
+          c->Command(HIWORD(wp));
+        }
+      }
+      return 0;
+    case WM_DRAWITEM:
+      DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+      return TRUE;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
-      if (reinterpret_cast<HWND>(lp) == fMemo) {
+      if (fForm && reinterpret_cast<HWND>(lp) == Memo()) {
         HDC dc = reinterpret_cast<HDC>(wp);
         SetTextColor(dc, kMemoText);
         SetBkColor(dc, kMemoBack);

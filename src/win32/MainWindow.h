@@ -1,19 +1,22 @@
 #pragma once
-// The module's main window as the host meets it: created once, shown modally
-// by DoPluginMain as often as the host likes, hidden (not destroyed) on close.
+// The main window as the host meets it: TQualcommForm's widgets bound to
+// real controls. Created once, shown modally by DoPluginMain as often as the
+// host likes, hidden (not destroyed) on close.
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "CoolListWindow.h"
+#include "HexWindow.h"
+#include "ViewWidgets.h"
+#include "platform/Services.h"
+#include "ui/MainUnit.h"
 
 namespace kovra::win {
 
 inline constexpr wchar_t kMainWindowClass[] = L"TQualcommForm";
-inline constexpr wchar_t kMainWindowCaption[] =
-    L"Processing Qualcomm KOVRA Full Image Files. Plugin Version 1.06";
-inline constexpr int kClientWidth = 1030;
-inline constexpr int kClientHeight = 594;
-inline constexpr int kMinWidth = 720;
-inline constexpr int kMinHeight = 600;
 
 class MainWindow {
  public:
@@ -23,12 +26,16 @@ class MainWindow {
   MainWindow& operator=(const MainWindow&) = delete;
 
   HWND Handle() const { return fWnd; }
-  HWND Memo() const { return fMemo; }
-  HWND Gauge() const { return fGauge; }
+  HWND Memo() const;
+  HWND Gauge() const;
+  TQualcommForm& Form() { return *fForm; }
+  THexWindow& HexWindow() { return *fHex; }
 
   // Shows the window over the thread's other windows, which stay disabled
   // until it closes; returns when the user closes it.
   void ShowModal();
+  // Lets pending window messages run (long commands call it per chunk).
+  void ProcessMessages();
 
   static void RegisterClasses(HINSTANCE instance);
   static void UnregisterClasses(HINSTANCE instance);
@@ -36,18 +43,25 @@ class MainWindow {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
-  void Layout();
+  void CreateControls();
+  void DrawButton(const DRAWITEMSTRUCT& item);
+  void ShowPopup(TPopupMenu& menu, int x, int y);
+  bool RunFileDialog(TFileDialog& dialog);
+  void SyncHexWindowModel();
   void Close();
 
   HINSTANCE fInstance;
   HWND fWnd = nullptr;
-  HWND fListGroup = nullptr;
-  HWND fLowerGroup = nullptr;
-  HWND fMemo = nullptr;
-  HWND fGauge = nullptr;
   HFONT fFont = nullptr;
   HBRUSH fMemoBrush = nullptr;
   bool fModal = false;
+  bool fClosing = false;
+  TPlatformServices fPlatform;
+  std::unique_ptr<THexWindow> fHex;
+  std::unique_ptr<TQualcommForm> fForm;
+  std::vector<std::unique_ptr<TWidgetBinding>> fBindings;
+  std::unique_ptr<TCoolListWindow> fList;
+  std::unique_ptr<TWidgetBinding> fFormBinding, fHexBinding, fPanelBinding;
 };
 
 }  // namespace kovra::win

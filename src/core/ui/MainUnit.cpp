@@ -185,13 +185,16 @@ void TQualcommForm::LayoutControls() {
   GroupBox2.SetBounds(kSpaceH, kSpaceV, w - 2 * kSpaceH, lowerTop - 2 * kSpaceV);
   PartitionsListMainPanel.SetBounds(GroupBox2.Left() + 8, GroupBox2.Top() + 16, GroupBox2.Width() - 16,
                                     GroupBox2.Height() - 24);
-  const TWidget& p = PartitionsListMainPanel;
-  HeaderControl00.SetBounds(p.Left() + 1, p.Top() + 1, p.Width() - 2 - kScrollBarWidth, kHeaderHeight);
-  ScrollBar00.SetBounds(p.Left() + p.Width() - 1 - kScrollBarWidth, p.Top() + 1, kScrollBarWidth,
-                        p.Height() - 2);
-  ScrollBox00.SetBounds(p.Left() + 1, p.Top() + 1 + kHeaderHeight, p.Width() - 2 - kScrollBarWidth,
-                        p.Height() - 2 - kHeaderHeight);
-  PaintBox00.SetBounds(0, 0, ScrollBox00.Width(), ScrollBox00.Height());
+  // Inside the panel: the header on top, the scroll bar at the right, the
+  // scroll box with its paint box below. A bound list lays these out itself
+  // (the scroll bar comes and goes with the row count).
+  if (!ScrollBox00.Binding()) {
+    const TWidget& p = PartitionsListMainPanel;
+    HeaderControl00.SetBounds(1, 1, p.Width() - 2 - kScrollBarWidth, kHeaderHeight);
+    ScrollBar00.SetBounds(p.Width() - 1 - kScrollBarWidth, 1, kScrollBarWidth, p.Height() - 2);
+    ScrollBox00.SetBounds(1, 1 + kHeaderHeight, p.Width() - 2 - kScrollBarWidth, p.Height() - 2 - kHeaderHeight);
+    PaintBox00.SetBounds(0, 0, ScrollBox00.Width(), ScrollBox00.Height());
+  }
 
   const int memoGroupWidth = w - 3 * kSpaceH - kButtonsGroupWidth;
   MemoGroupBox.SetBounds(kSpaceH, lowerTop, memoGroupWidth, kLowerAreaHeight);
