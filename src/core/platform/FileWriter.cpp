@@ -73,6 +73,45 @@ class TStdioOutput final : public TWritableFile {
   uint64_t fWritten = 0;
 };
 
+class TStdioUpdate final : public TUpdatableFile {
+ public:
+  TStdioUpdate(std::FILE* f, std::string path, uint64_t size) : fFile(f), fPath(std::move(path)), fSize(size) {}
+  ~TStdioUpdate() override {
+    if (fFile) std::fclose(fFile);
+  }
+
+  uint64_t Size() override { return fSize; }
+
+  void WriteAt(uint64_t offset, const void* data, size_t count) override {
+    if (count == 0) return;
+    if (!fFile) throw TFileError("Cannot write file: " + fPath + " (already closed)");
+    if (offset > fSize || count > fSize - offset)
+      throw TFileError("Write beyond end of file: " + fPath + " (offset " + HexOffset(offset) + ", " +
+                       std::to_string(count) + " bytes)");
+#ifdef _WIN32
+    const int rc = fseeko64(fFile, static_cast<_off64_t>(offset), SEEK_SET);
+#else
+    const int rc = fseeko(fFile, static_cast<off_t>(offset), SEEK_SET);
+#endif
+    if (rc != 0) throw TFileError("Cannot seek in file: " + fPath + " (offset " + HexOffset(offset) + ")");
+    if (std::fwrite(data, 1, count, fFile) != count)
+      throw TFileError("Cannot write file: " + fPath + " (offset " + HexOffset(offset) + ", " +
+                       std::to_string(count) + " bytes)");
+  }
+
+  void Close() override {
+    if (!fFile) return;
+    std::FILE* f = fFile;
+    fFile = nullptr;
+    if (std::fclose(f) != 0) throw TFileError("Cannot write file: " + fPath + " (on close)");
+  }
+
+ private:
+  std::FILE* fFile;
+  std::string fPath;
+  uint64_t fSize;
+};
+
 }  // namespace
 
 std::unique_ptr<TWritableFile> TFileCreator::CreateForWriting(const std::string& path) {
@@ -93,6 +132,25 @@ bool TFileCreator::IsSameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
   const bool same = std::filesystem::equivalent(PathFromUtf8(a), PathFromUtf8(b), ec);
   return !ec && same;
+}
+
+std::unique_ptr<TUpdatableFile> TFileCreator::OpenForUpdate(const std::string& path) {
+  const std::filesystem::path p = PathFromUtf8(path);
+  std::error_code ec;
+  if (std::filesystem::is_directory(p, ec)) throw TFileError("Cannot open file for writing: " + path);
+#ifdef _WIN32
+  std::FILE* f = _wfopen(p.c_str(), L"r+b");
+#else
+  std::FILE* f = std::fopen(p.c_str(), "r+b");
+#endif
+  if (f == nullptr) throw TFileError("Cannot open file for writing: " + path);
+  std::setvbuf(f, nullptr, _IONBF, 0);
+  const uint64_t size = std::filesystem::file_size(p, ec);
+  if (ec) {
+    std::fclose(f);
+    throw TFileError("Cannot open file for writing: " + path + " (" + ec.message() + ")");
+  }
+  return std::make_unique<TStdioUpdate>(f, path, size);
 }
 
 TFileCreator& DefaultFileCreator() {

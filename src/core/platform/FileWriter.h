@@ -21,6 +21,20 @@ class TWritableFile {
   virtual void Close() = 0;
 };
 
+// An existing file written in place (the working image): its size never
+// changes, so a write that would reach past the end is refused.
+class TUpdatableFile {
+ public:
+  virtual ~TUpdatableFile() = default;  // closes; a failure there is not reported
+  virtual uint64_t Size() = 0;
+  // Writes count bytes at offset, or throws TFileError ("Write beyond end of
+  // file: <path> ..." when the range leaves the file, "Cannot write file:
+  // <path> ..." when the system refuses).
+  virtual void WriteAt(uint64_t offset, const void* data, size_t count) = 0;
+  // Flushes and closes; throws TFileError when the data did not reach the file.
+  virtual void Close() = 0;
+};
+
 class TFileCreator {
  public:
   virtual ~TFileCreator() = default;
@@ -30,6 +44,9 @@ class TFileCreator {
   // True when both names reach the same existing file: another spelling of
   // the path, a hard or symbolic link. False when either does not exist.
   virtual bool IsSameFile(const std::string& a, const std::string& b);
+  // Opens an existing file for writing in place, neither created nor
+  // truncated. Throws TFileError ("Cannot open file for writing: <path>").
+  virtual std::unique_ptr<TUpdatableFile> OpenForUpdate(const std::string& path);
 };
 
 // The real file system.

@@ -110,11 +110,19 @@ TQualcommForm::TQualcommForm(TPlatformServices& platform, THexForm& hexForm, TFi
   OpenDialog.Filter = "AMSS Modem Files (*.bin)|*.bin";
   HexWindow.SetVisible(false);
 
+  fDevice = std::make_unique<TDeviceCommands>(*this);
   InvertSelectedBtn.OnClick = [this] { Guarded([this] { InvertSelectedBtnClick(); }); };
   ShowHideHexBtn.OnClick = [this] { Guarded([this] { ShowHideHexBtnClick(); }); };
-  CreateList.OnClick = [this] { Guarded([this] { CreateListClick(TSender::CreateList); }); };
+  // A list rebuilt under a running command would free the rows it works on.
+  CreateList.OnClick = [this] {
+    if (!CommandRunning()) Guarded([this] { CreateListClick(TSender::CreateList); });
+  };
   SelectImageFile.OnClick = [this] { Guarded([this] { SelectImageFileClick(); }); };
-  CheckBlanks.OnClick = [this] { Guarded([this] { CheckBlanksClick(); }); };
+  CheckBlanks.OnClick = [this] { ExportCommand([this] { CheckBlanksClick(); }); };
+  FlashSelectedBtn.OnClick = [this] { DeviceButtonClick(FlashSelectedBtn, kFlashCommand); };
+  ReadSelectedBtn.OnClick = [this] { DeviceButtonClick(ReadSelectedBtn, kReadCommand); };
+  EraseSelectedBtn.OnClick = [this] { DeviceButtonClick(EraseSelectedBtn, kEraseCommand); };
+  ReadPartitionBtn.OnClick = [this] { DeviceButtonClick(ReadPartitionBtn, kGetPartitionsCommand); };
   const std::function<void()> itemCommands[9] = {
       [this] { SavePartitionDataIntoFile(true, false); },
       [this] { SavePartitionDataIntoFile(false, true); },
@@ -127,7 +135,7 @@ TQualcommForm::TQualcommForm(TPlatformServices& platform, THexForm& hexForm, TFi
       [this] { SaveAsImageFileIemClick(); },
   };
   for (size_t i = 0; i < MyPopup.Items.size(); ++i) {
-    if (itemCommands[i]) MyPopup.Items[i].OnClick = [this, c = itemCommands[i]] { Guarded(c); };
+    if (itemCommands[i]) MyPopup.Items[i].OnClick = [this, c = itemCommands[i]] { ExportCommand(c); };
   }
   Form.OnResize = [this] { FormResize(); };
   FormResize();
@@ -137,6 +145,36 @@ TQualcommForm::~TQualcommForm() {
   // The list must not outlive the widgets it was handed, nor keep pointing
   // at rows that go with fImage.
   fList.reset();
+}
+
+void TQualcommForm::DeviceButtonClick(TButton& button, int fIndex) {
+  // The running button's own click is its stop; any other device button
+  // waits until the command has ended.
+  TButton* running = fDevice->RunningButton();
+  if ((running && running != &button) || fExportRunning > 0) return;
+  Guarded([&] {
+    const TIdleState& idle = Idle(button);
+    fDevice->AtLastCommonButtonFunctions(button, idle.IdleCaption, fIndex, idle.IdleImageIndex);
+  });
+}
+
+void TQualcommForm::ExportCommand(const std::function<void()>& command) {
+  if (CommandRunning()) return;
+  struct TRunning {
+    int& Count;
+    explicit TRunning(int& count) : Count(count) { ++Count; }
+    ~TRunning() { --Count; }
+  } running(fExportRunning);
+  Guarded(command);
+}
+
+const uint8_t* TQualcommForm::PluginDescriptor() const {
+  static const std::array<uint8_t, kPluginDescriptorSize> kNone{};
+  return fPluginDescriptor ? fPluginDescriptor : kNone.data();
+}
+
+void TQualcommForm::StatusTextCallback(uint32_t panel, const std::string& text) {
+  if (panel <= 2) MyStatus.SetPanelText(panel, text);
 }
 
 std::vector<TButton*> TQualcommForm::TabOrder() {
@@ -457,6 +495,7 @@ TExportContext TQualcommForm::ExportContext() {
   ctx.Hooks = &fExportHooks;
   ctx.TransferBuffer = &fTransferBuffer;
   ctx.Opener = &fFiles;
+  ctx.Creator = fCreator;
   return ctx;
 }
 

@@ -7,13 +7,17 @@
 // widgets directly.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "device/DeviceCommands.h"
+#include "device/HostServices.h"
 #include "export/ExportHooks.h"
 #include "image/ImageLoad.h"
 #include "platform/FileReader.h"
+#include "platform/FileWriter.h"
 #include "platform/Services.h"
 #include "settings/SettsMng.h"
 #include "ui/Controls.h"
@@ -135,6 +139,10 @@ class TQualcommForm {
   TSettingsManager& Settings() { return *fSettings; }
   TPlatformServices& Platform() { return fPlatform; }
   TFileOpener& Files() { return fFiles; }
+  // Where the commands create and write files (the real file system unless
+  // a test hands in another).
+  TFileCreator& Creator() { return *fCreator; }
+  void SetFileCreator(TFileCreator& creator) { fCreator = &creator; }
 
   const ImageGeometry& Geometry() const { return fImage.Geometry; }
   TQualcomMIBIB& PartitionTable() { return fImage.PartitionTable; }
@@ -157,12 +165,37 @@ class TQualcommForm {
   TWidget HexWindow;
   std::vector<uint8_t>& TransferBuffer() { return fTransferBuffer; }
 
+  // ---- host --------------------------------------------------------------
+  // Set by the platform before the window shows. Null services: there is no
+  // host, and every service fails. The stop byte is the host's; without one
+  // the form keeps its own, so that the frame still works.
+  void SetHostServices(THostServices* services) { fHostServices = services; }
+  THostServices* HostServices() const { return fHostServices; }
+  void SetHostStopFlag(uint8_t* flag) { fHostStopFlag = flag; }
+  uint8_t* HostStopFlag() { return fHostStopFlag ? fHostStopFlag : &fOwnStopFlag; }
+  // The 76-byte plug-in descriptor that ConnectDevice and every write
+  // request carry (all zero until set).
+  void SetPluginDescriptor(const uint8_t* descriptor) { fPluginDescriptor = descriptor; }
+  const uint8_t* PluginDescriptor() const;
+  // The progress gauge as the host knows it (passed to reads and writes).
+  void SetHostGauge(THostHandle gauge) { fHostGauge = gauge; }
+  THostHandle HostGauge() const { return fHostGauge; }
+  // The host's texts for status bar panels 0 to 2; other panels are ignored.
+  void StatusTextCallback(uint32_t panel, const std::string& text);
+  TDeviceCommands& DeviceCommands() { return *fDevice; }
+  // While a device command (or a save or blank check) runs, the controls
+  // that would rebuild the list or replace the loaded image do nothing.
+  bool CommandRunning() const { return fDevice->RunningButton() != nullptr || fExportRunning > 0; }
+
   // The popup items' designed captions.
   static const std::array<const char*, 9> kPopupCaptions;
 
  private:
   void LayoutControls();
   void ApplyLoadFailure();
+  void DeviceButtonClick(TButton& button, int fIndex);
+  // Runs an export command unless another command runs.
+  void ExportCommand(const std::function<void()>& command);
   std::string NumberedOrSelected(const char* selected, const char* numbered, int itemIndex,
                                  bool anySelected) const;
 
@@ -188,6 +221,14 @@ class TQualcommForm {
   TFormExportHooks fExportHooks{*this};
   std::vector<uint8_t> fTransferBuffer;
   TFileOpener& fFiles;
+  TFileCreator* fCreator = &DefaultFileCreator();
+  THostServices* fHostServices = nullptr;
+  uint8_t* fHostStopFlag = nullptr;
+  uint8_t fOwnStopFlag = 0;
+  const uint8_t* fPluginDescriptor = nullptr;
+  THostHandle fHostGauge = 0;
+  std::unique_ptr<TDeviceCommands> fDevice;
+  int fExportRunning = 0;
   std::unique_ptr<TCoolListView> fList;
   std::unique_ptr<TSettingsManager> fSettings;
   TImageLoadResult fImage;
