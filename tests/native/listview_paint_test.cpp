@@ -80,7 +80,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgressCase{"Quarter", 1, 4, 100},
                       ProgressCase{"RoundsDown", 3, 8, 150},
                       ProgressCase{"NegativeStaysEmpty", -1, 4, 0},
-                      ProgressCase{"HugeValuesDoNotOverflow", INT64_MAX / 2, INT64_MAX, 199}),
+                      ProgressCase{"HugeValuesDoNotOverflow", INT64_MAX / 2, INT64_MAX, 199},
+                      // A quotient far outside int: full or empty, never a wild width.
+                      ProgressCase{"HugeNegativeOverNegativeIsFull", INT64_MIN, -1, 400},
+                      ProgressCase{"HugeNegativeOverPositiveIsEmpty", INT64_MIN, 7, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ListTest, CellColoursFollowCursorAndSelected) {

@@ -44,12 +44,14 @@ int CodePoints(const std::string& text) {
 int ProgressWidth(int width, int64_t progress, int64_t maxValue) {
   if (progress >= maxValue) return width;
   if (maxValue == 0) return 0;
-  int64_t w;
   if (progress >= -(INT64_MAX / 65536) && progress <= INT64_MAX / 65536 && width <= 65536)
-    w = static_cast<int64_t>(width) * progress / maxValue;
-  else
-    w = static_cast<int64_t>(static_cast<long double>(width) * progress / maxValue);
-  return static_cast<int>(std::clamp<int64_t>(w, 0, width));
+    return static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(width) * progress / maxValue, 0, width));
+  // Extreme values: clamp while still in floating point, where any quotient
+  // fits; converting an out-of-range one to an integer first is undefined.
+  const long double w = static_cast<long double>(width) * progress / maxValue;
+  if (!(w > 0)) return 0;
+  if (w >= width) return width;
+  return static_cast<int>(w);
 }
 
 enum : uint32_t {
