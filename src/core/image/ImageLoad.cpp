@@ -86,6 +86,14 @@ bool ReadGeometryAndTable(TReadableFile& file, const std::string& fName, TImageL
   const uint64_t entriesBytes = uint64_t(t.EntriesCount) * kMibibEntrySize;
   if (entriesOffset > size || entriesBytes > size - entriesOffset)
     throw TFileError(ReadBeyondEndText(fName, entriesOffset, entriesBytes));
+  // A real table fits in its page; one that runs past the end of its block is
+  // garbage, and a count from a large image could otherwise ask for gigabytes
+  // of descriptors and list rows.
+  const uint32_t blockRoom = (g.BlockSize - g.PageSize - kMibibHeaderSize) / kMibibEntrySize;
+  if (t.EntriesCount > blockRoom)
+    throw TFileError("Partition table in block 0x" + Hex(r.TableBlock, 4) + " claims " +
+                     std::to_string(t.EntriesCount) + " entries, more than its block holds (" +
+                     std::to_string(blockRoom) + "): " + fName);
   std::vector<uint8_t> raw(static_cast<size_t>(entriesBytes));
   file.ReadAt(entriesOffset, raw.data(), raw.size());
   t.Entries.resize(t.EntriesCount);
