@@ -155,7 +155,7 @@ TEST_F(ImageSaveOnDisk, TargetThatCannotBeCreatedIsAFileErrorNamingIt) {
     SaveAsImageFile(ctx, target);
     FAIL() << "no error";
   } catch (const TFileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot create file: " + target);
+    EXPECT_EQ(std::string(e.what()), "Cannot create file: " + target + ": No such file or directory");
   }
 }
 

@@ -1,5 +1,6 @@
 #include "platform/FileWriter.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -14,6 +15,12 @@ std::string HexOffset(uint64_t v) {
   char buf[24];
   std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(v));
   return buf;
+}
+
+// The system's reason for the last failed call ("No space left on device"):
+// a full disk and a read-only folder need different answers from the user.
+std::string Reason(int error) {
+  return error != 0 ? ": " + std::generic_category().message(error) : std::string();
 }
 
 // Large writes (a block of main data) go straight to the file; small ones
@@ -50,7 +57,8 @@ class TStdioOutput final : public TWritableFile {
     Flush();
     std::FILE* f = fFile;
     fFile = nullptr;
-    if (std::fclose(f) != 0) throw TFileError("Cannot write file: " + fPath + " (on close)");
+    errno = 0;
+    if (std::fclose(f) != 0) throw TFileError("Cannot write file: " + fPath + " (on close)" + Reason(errno));
   }
 
  private:
@@ -61,9 +69,10 @@ class TStdioOutput final : public TWritableFile {
   }
 
   void Put(const uint8_t* bytes, size_t count) {
+    errno = 0;
     if (std::fwrite(bytes, 1, count, fFile) != count)
       throw TFileError("Cannot write file: " + fPath + " (offset " + HexOffset(fWritten) + ", " +
-                       std::to_string(count) + " bytes)");
+                       std::to_string(count) + " bytes)" + Reason(errno));
     fWritten += count;
   }
 
@@ -94,9 +103,10 @@ class TStdioUpdate final : public TUpdatableFile {
     const int rc = fseeko(fFile, static_cast<off_t>(offset), SEEK_SET);
 #endif
     if (rc != 0) throw TFileError("Cannot seek in file: " + fPath + " (offset " + HexOffset(offset) + ")");
+    errno = 0;
     if (std::fwrite(data, 1, count, fFile) != count)
       throw TFileError("Cannot write file: " + fPath + " (offset " + HexOffset(offset) + ", " +
-                       std::to_string(count) + " bytes)");
+                       std::to_string(count) + " bytes)" + Reason(errno));
   }
 
   void Close() override {
@@ -121,7 +131,7 @@ std::unique_ptr<TWritableFile> TFileCreator::CreateForWriting(const std::string&
 #else
   std::FILE* f = std::fopen(p.c_str(), "wb");
 #endif
-  if (f == nullptr) throw TFileError("Cannot create file: " + path);
+  if (f == nullptr) throw TFileError("Cannot create file: " + path + Reason(errno));
   // The output gathers small writes itself; stdio's buffer would only split
   // the large ones into more system calls.
   std::setvbuf(f, nullptr, _IONBF, 0);
@@ -143,7 +153,7 @@ std::unique_ptr<TUpdatableFile> TFileCreator::OpenForUpdate(const std::string& p
 #else
   std::FILE* f = std::fopen(p.c_str(), "r+b");
 #endif
-  if (f == nullptr) throw TFileError("Cannot open file for writing: " + path);
+  if (f == nullptr) throw TFileError("Cannot open file for writing: " + path + Reason(errno));
   std::setvbuf(f, nullptr, _IONBF, 0);
   const uint64_t size = std::filesystem::file_size(p, ec);
   if (ec) {

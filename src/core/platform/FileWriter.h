@@ -39,7 +39,7 @@ class TFileCreator {
  public:
   virtual ~TFileCreator() = default;
   // Creates path, or empties it when it exists. Throws TFileError
-  // ("Cannot create file: <path>").
+  // ("Cannot create file: <path>: <the system's reason>").
   virtual std::unique_ptr<TWritableFile> CreateForWriting(const std::string& path);
   // True when both names reach the same existing file: another spelling of
   // the path, a hard or symbolic link. False when either does not exist.
