@@ -604,6 +604,50 @@ TEST_F(DeviceCommandsTest, AHostFileOfTheWrongSizeIsNotCopiedAndIsReported) {
   }
 }
 
+TEST_F(DeviceCommandsTest, AReadOnTheWorkingImageUnderAnotherSpellingDoesNotEmptyIt) {
+  // The user opened the working image itself, through a path that reads
+  // differently: copying it onto itself would empty it before the copy.
+  fs::copy_file(UserPath, PathFromUtf8(TempImage()));
+  const Bytes before = ReadAll(UserPath);
+  const std::string otherSpelling = (HostDir / "." / kImageTempFileName).string();
+  Form->ImageName.SetText(otherSpelling);
+  Form->CreateList.Click();
+  ASSERT_EQ(Form->PartitionItems().Count, 6);
+  Form->List().SetItemIndex(3);
+  Form->ReadSelectedBtn.Click();
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(Form->LoadedImageName(), TempImage());
+  Bytes expected = before;
+  const Bytes device = DeviceBytes();
+  for (auto [at, n] : {std::pair{0x100000u, 0x20000u}, std::pair{0x208000u, 0x1000u}})
+    std::copy_n(device.begin() + at, n, expected.begin() + at);
+  EXPECT_TRUE(ReadAll(PathFromUtf8(TempImage())) == expected);
+}
+
+TEST(UpdatableFile, WritesInPlaceAndRefusesToGrowTheFile) {
+  const fs::path p = fs::temp_directory_path() /
+                     ("kovra-update-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".bin");
+  {
+    std::ofstream(p, std::ios::binary) << std::string(16, 'a');
+  }
+  auto f = DefaultFileCreator().OpenForUpdate(p.string());
+  EXPECT_EQ(f->Size(), 16u);
+  f->WriteAt(4, "XY", 2);
+  f->WriteAt(14, "ZZ", 2);  // up to the last byte
+  try {
+    f->WriteAt(15, "QQ", 2);
+    ADD_FAILURE() << "a write past the end went through";
+  } catch (const TFileError& e) {
+    EXPECT_NE(std::string(e.what()).find("Write beyond end of file: " + p.string()), std::string::npos) << e.what();
+  }
+  f->Close();
+  std::ifstream in(p, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "aaaaXYaaaaaaaaZZ");
+  in.close();
+  EXPECT_THROW(DefaultFileCreator().OpenForUpdate((p.string() + ".missing")), TFileError);
+  fs::remove(p);
+}
+
 // ---- flash selected partitions ----------------------------------------------------------------
 
 TEST_F(DeviceCommandsTest, FlashSendsOneRequestPerPartitionAndTheDeviceTakesTheImage) {
