@@ -927,6 +927,26 @@ TEST_F(DeviceCommandsTest, WhileACommandRunsNothingRebuildsTheListOrReplacesTheI
   EXPECT_EQ(Form->PartitionItems().Count, 12);
 }
 
+TEST_F(DeviceCommandsTest, WhileABlankCheckRunsTheDeviceButtonsDoNothing) {
+  LoadUserImage();
+  Form->ImageName.SetText((Dir / "missing.bin").string());
+  int pressed = 0;
+  PumpHook = [&] {
+    if (pressed++ != 0) return;
+    for (TButton* b : {&Form->ReadPartitionBtn, &Form->ReadSelectedBtn, &Form->FlashSelectedBtn,
+                       &Form->EraseSelectedBtn, &Form->CreateList, &Form->CheckBlanks})
+      b->Click();
+  };
+  ForgetCalls();
+  Form->CheckBlanks.Click();
+  EXPECT_GT(pressed, 0);
+  EXPECT_TRUE(Host->Calls.empty());
+  EXPECT_EQ(Form->LoadedImageName(), UserPath.string());
+  EXPECT_EQ(Form->PartitionItems().Count, 6);
+  EXPECT_EQ(Form->ReadSelectedBtn.Caption(), "Read Partition1");
+  EXPECT_TRUE(Errors.empty());
+}
+
 TEST_F(DeviceCommandsTest, StatusTextCallbackSetsThePanelsItNames) {
   Form->StatusTextCallback(0, "zero");
   Form->StatusTextCallback(1, "one");
