@@ -77,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   box.SetBounds(0, 23, width + 17, height);
   std::vector<THeaderSection> sections;
   for (int c = 0; c < columns; ++c)
-    sections.push_back({"c", in.ConsumeIntegralInRange(-20, 400), 0});
+    // Widths come back from stored settings too: any int at all.
+    sections.push_back({"c", in.ConsumeBool() ? in.ConsumeIntegral<int>() : in.ConsumeIntegralInRange(-20, 400), 0});
   header.SetSections(sections);
   auto view = CreateCoolListView(box, paint, bar, header, 14, "Courier New");
   view->SetMultiThreadRepaint(false);

@@ -1,5 +1,7 @@
 // What the partition list draws: background and grid, the cursor bar by
 // focus, progress rows, cell colours, texts cut to fit and hex fields.
+#include <climits>
+
 #include "listview_fixture.h"
 
 namespace kovra::testing {
@@ -97,6 +99,19 @@ TEST_F(ListTest, CellColoursFollowCursorAndSelected) {
   View->SetItemIndex(0);
   for (const TCanvasOp& op : Canvas.Texts())
     if (op.Y0 == TextY(0)) { EXPECT_EQ(op.Color, 0x000001u); }
+}
+
+// Widths restored from stored settings may be anything an int holds.
+TEST_F(ListTest, ExtremeSectionWidthsDrawWithoutOverflow) {
+  Header.SetSections({{"Position", INT_MAX, 50}, {"Name", INT_MAX, 50}, {"Size", INT_MIN, 0}});
+  TListRows rows({0, 1, 1});
+  rows.Add({"7", "abc", "de"});
+  Attach(rows);
+  const std::vector<TCanvasOp> texts = Canvas.Texts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts[0].Text, "7");
+  EXPECT_EQ(texts[0].X0, 4);
+  for (const TCanvasOp& op : texts) EXPECT_GE(op.X0, 0) << op.Text << ": no column wraps to the left";
 }
 
 TEST_F(ListTest, TextIsDrawnFromTheCellsLeftEdgeAboveTheBottomMargin) {

@@ -54,6 +54,10 @@ int ProgressWidth(int width, int64_t progress, int64_t maxValue) {
   return static_cast<int>(w);
 }
 
+// A pixel coordinate kept where no sum or difference of two of them can
+// overflow int.
+int Coordinate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -(1 << 24), 1 << 24)); }
+
 enum : uint32_t {
   kVkReturn = 13, kVkEscape = 27, kVkPrior = 33, kVkNext = 34, kVkEnd = 35, kVkHome = 36,
   kVkUp = 38, kVkDown = 40
@@ -241,12 +245,14 @@ void TCoolListView::Repaint() {
   const std::vector<THeaderSection>& sections = MyHeader.Sections();
 
   c->FillRect(0, 0, w, h, kListBackground);
+  // Section widths also come back from stored settings: they are summed in
+  // 64 bits and every coordinate drawn with stays far inside int.
   std::vector<int> rights;  // xs(c + 1)
-  int xs = 0;
+  int64_t xs = 0;
   for (const THeaderSection& s : sections) {
     xs += s.Width;
-    rights.push_back(xs);
-    c->Line(xs, 0, xs, h, kListBacklines);
+    rights.push_back(Coordinate(xs));
+    c->Line(rights.back(), 0, rights.back(), h, kListBacklines);
   }
   for (int k = 1; k <= PaintData.DebugLines; ++k)
     c->Line(0, k * rowHeight, w, k * rowHeight, kListBacklines);
@@ -276,17 +282,18 @@ void TCoolListView::Repaint() {
       c->FillRect(0, top, w, bottom, kListBackground);
       for (int r : rights) c->Line(r, top, r, bottom, kListBacklines);
     }
-    int x = 4;
+    int64_t x = 4;
     for (size_t col = 0; col < sections.size(); ++col) {
       const TCoolColoredItem colors =
           col < item.Colors.size() ? item.Colors[col] : TCoolColoredItem{};
       c->SetTextColor(CoolCellColor(colors, isCursor, item.Selected));
       const TCoolCell cell = CoolCellOf(*CoolItemsList, i, static_cast<int>(col));
       const int ty = y - PaintData.bTextMargin;
+      const int width = Coordinate(sections[col].Width);
       if (cell.IsHexField)
-        DrawHexField(*c, cell, x, ty, sections[col].Width);
+        DrawHexField(*c, cell, Coordinate(x), ty, width);
       else
-        DrawFittedText(*c, cell.Text, x, ty, sections[col].Width);
+        DrawFittedText(*c, cell.Text, Coordinate(x), ty, width);
       x += sections[col].Width;
     }
   }
