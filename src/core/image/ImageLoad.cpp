@@ -95,7 +95,8 @@ bool ReadGeometryAndTable(TReadableFile& file, const std::string& fName, TImageL
                      std::to_string(t.EntriesCount) + " entries, more than its block holds (" +
                      std::to_string(blockRoom) + "): " + fName);
   std::vector<uint8_t> raw(static_cast<size_t>(entriesBytes));
-  file.ReadAt(entriesOffset, raw.data(), raw.size());
+  // An empty table has no buffer to read into (its data() may be null).
+  if (!raw.empty()) file.ReadAt(entriesOffset, raw.data(), raw.size());
   t.Entries.resize(t.EntriesCount);
   for (uint32_t i = 0; i < t.EntriesCount; ++i)
     t.Entries[i] = ParseEntry(raw.data() + size_t(i) * kMibibEntrySize);
