@@ -386,6 +386,28 @@ TEST_F(DeviceCommandsTest, GetPartitionsFailuresWriteNoImageAndKeepTheList) {
        [](DeviceCommandsTest& t) { t.Host->ChipInfoHook = [](TFlashChipInfo& i) { i.ChipBlockSize = 0; }; },
        {0, 16, 20},
        {"", "ERROR: FLASH1 Chip geometry is not usable (page 0x0800, block 0x00000000, 2 MiB). Terminating."}},
+      // Twice the page wraps to 0 in 32 bits: without the check the probe
+      // would look 2 GiB into a buffer of a tenth of that.
+      {"page and block of 2 GiB",
+       [](DeviceCommandsTest& t) {
+         t.Host->ChipInfoHook = [](TFlashChipInfo& i) { i.ChipPageSize = i.ChipBlockSize = 0x80000000; };
+       },
+       {0, 16, 20},
+       {"", "ERROR: FLASH1 Chip geometry is not usable (page 0x80000000, block 0x80000000, 2 MiB). Terminating."}},
+      {"block larger than the chip",
+       [](DeviceCommandsTest& t) { t.Host->ChipInfoHook = [](TFlashChipInfo& i) { i.ChipBlockSize = 0x400000; }; },
+       {0, 16, 20},
+       {"", "ERROR: FLASH1 Chip geometry is not usable (page 0x0800, block 0x00400000, 2 MiB). Terminating."}},
+      {"page of 128 KiB",
+       [](DeviceCommandsTest& t) {
+         t.Host->ChipInfoHook = [](TFlashChipInfo& i) {
+           i.ChipPageSize = 0x20000;
+           i.ChipBlockSize = 0x400000;
+           i.MainSizeMiB = 64;
+         };
+       },
+       {0, 16, 20},
+       {"", "ERROR: FLASH1 Chip geometry is not usable (page 0x20000, block 0x00400000, 64 MiB). Terminating."}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);

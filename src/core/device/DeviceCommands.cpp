@@ -16,6 +16,8 @@ constexpr uint32_t kBootMagic2 = 0xCD7F127A;
 constexpr uint32_t kFirstProbeBlock = 2;
 constexpr uint32_t kLastProbeBlock = 15;
 constexpr uint64_t kMiB = 1024 * 1024;
+constexpr uint32_t kMaxChipPage = 0x10000;
+constexpr uint32_t kMaxChipBlock = 0x4000000;
 
 uint32_t LE32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 
@@ -41,10 +43,12 @@ class TNoHostServices final : public THostServices {
 
 int GaugeValue(uint64_t v) { return static_cast<int>(std::min<uint64_t>(v, INT32_MAX)); }
 
+// At least `digits` digits: a wider value is shown whole, never cut.
 std::string Hex(uint32_t v, int digits) {
   static const char kDigits[] = "0123456789ABCDEF";
   std::string s;
-  for (int i = digits - 1; i >= 0; --i) s += kDigits[(v >> (4 * i)) & 0xF];
+  for (int i = 7; i >= 0; --i)
+    if (i < digits || (v >> (4 * i)) != 0) s += kDigits[(v >> (4 * i)) & 0xF];
   return "0x" + s;
 }
 
@@ -197,7 +201,11 @@ void TDeviceCommands::ReadPartitiontCommand() {
     f.MyMemo.Add("ERROR: FLASH1 Chip geometry is not usable (page " + Hex(P, 4) + ", block " + Hex(B, 8) + ", " +
                  std::to_string(info.MainSizeMiB) + " MiB). Terminating.");
   };
-  if (P < 32 || P % 32 != 0 || B < 2 * P || B % 32 != 0) {
+  // The host's figures also size buffers and are multiplied: a page above
+  // 64 KiB or a block above 64 MiB (no NAND has them) or a block larger than
+  // the chip is refused before anything is allocated or read.
+  if (P < 32 || P % 32 != 0 || P > kMaxChipPage || B % 32 != 0 || uint64_t(B) < 2 * uint64_t(P) ||
+      B > kMaxChipBlock || B > S) {
     unusable();
     return;
   }
