@@ -15,14 +15,20 @@ using namespace kovra;
 
 namespace {
 
+// A folder of this process's own, removed when the run ends.
+struct TFolder {
+  std::filesystem::path Dir = std::filesystem::temp_directory_path() /
+                              ("kovra-settings-fuzz-" + std::to_string(::getpid()));
+  TFolder() { std::filesystem::create_directories(Dir); }
+  ~TFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(Dir, ec);
+  }
+};
+
 std::string Folder() {
-  static const std::string folder = [] {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("kovra-settings-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir.string() + "/";
-  }();
-  return folder;
+  static const TFolder folder;
+  return folder.Dir.string() + "/";
 }
 
 }  // namespace
