@@ -24,6 +24,18 @@ const char kScriptUsage[] =
     "    expect-status PANEL TEXT status bar panel PANEL shows exactly TEXT (may be empty)\n"
     "    expect-box TEXT          a message box containing TEXT is open\n"
     "    close                    close the plug-in's window (ends this showing)\n"
+    "    list-click ROW           left press on row ROW (0-based) of the partition list\n"
+    "    list-rclick ROW          right press there (opens the popup menu)\n"
+    "    list-dblclick ROW        double click there\n"
+    "    menu N                   choose item N (1-based, separators counted) of the open\n"
+    "                             popup menu\n"
+    "    file-dialog PATH         type PATH into the open file dialog and press OK\n"
+    "    expect-enabled CAPTION   the button with this caption is enabled\n"
+    "    expect-disabled CAPTION  the button with this caption is disabled\n"
+    "    expect-window CAPTION    a visible window with exactly this caption exists\n"
+    "    expect-no-window CAPTION no visible window has this caption\n"
+    "    expect-text CONTROL TEXT a control (as for type) shows exactly TEXT\n"
+    "    expect-size W H          the plug-in's main window is W x H pixels (outer size)\n"
     "  The end of the script closes the plug-in's window.\n";
 
 namespace {
@@ -133,6 +145,35 @@ std::vector<HWND> MessageBoxes() {
   return boxes;
 }
 
+BOOL CALLBACK FindPaintBox(HWND h, LPARAM lp) {
+  if (ClassOf(h) != L"KovraPaintBox") return TRUE;
+  *reinterpret_cast<HWND*>(lp) = h;
+  return FALSE;
+}
+
+// The partition list's drawing surface and its row height, measured the way
+// the list measures it: "0" in a fresh surface's default font, plus 2.
+HWND ListPaintBox(int& rowHeight) {
+  HWND main = MainWindow();
+  HWND paint = nullptr;
+  if (main) EnumChildWindows(main, FindPaintBox, reinterpret_cast<LPARAM>(&paint));
+  if (!paint) return nullptr;
+  HDC dc = GetDC(paint);
+  HDC mem = CreateCompatibleDC(dc);
+  SIZE size{};
+  GetTextExtentPoint32W(mem, L"0", 1, &size);
+  DeleteDC(mem);
+  ReleaseDC(paint, dc);
+  rowHeight = size.cy + 2;
+  return paint;
+}
+
+HWND TopWindowOfClass(const wchar_t* cls) {
+  for (HWND h : VisibleWindows())
+    if (GetAncestor(h, GA_ROOT) == h && ClassOf(h) == cls) return h;
+  return nullptr;
+}
+
 }  // namespace
 
 bool ParseScript(const std::string& text, std::vector<TScriptStep>& steps, std::string& error) {
@@ -151,10 +192,20 @@ bool ParseScript(const std::string& text, std::vector<TScriptStep>& steps, std::
     const auto where = "line " + std::to_string(n) + ": ";
     if (s.Action == "wait" || s.Action == "timeout") {
       if (!Number(s.Arg, s.Number)) return error = where + s.Action + " needs milliseconds", false;
+    } else if (s.Action == "list-click" || s.Action == "list-rclick" || s.Action == "list-dblclick" ||
+               s.Action == "menu") {
+      if (!Number(s.Arg, s.Number)) return error = where + s.Action + " needs a number", false;
     } else if (s.Action == "click" || s.Action == "expect-button" || s.Action == "expect-memo" ||
-               s.Action == "expect-box") {
+               s.Action == "expect-box" || s.Action == "file-dialog" || s.Action == "expect-enabled" ||
+               s.Action == "expect-disabled" || s.Action == "expect-window" || s.Action == "expect-no-window") {
       if (s.Arg.empty()) return error = where + s.Action + " needs a text", false;
-    } else if (s.Action == "type" || s.Action == "expect-status") {
+    } else if (s.Action == "expect-size") {
+      const size_t sp = s.Arg.find(' ');
+      uint32_t h = 0;
+      if (sp == std::string::npos || !Number(s.Arg.substr(0, sp), s.Number) || !Number(s.Arg.substr(sp + 1), h))
+        return error = where + "expect-size needs a width and a height", false;
+      s.Word = std::to_string(h);
+    } else if (s.Action == "type" || s.Action == "expect-status" || s.Action == "expect-text") {
       const size_t sp = s.Arg.find(' ');
       s.Word = s.Arg.substr(0, sp);
       s.Arg = sp == std::string::npos ? "" : s.Arg.substr(sp + 1);
@@ -223,6 +274,21 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
     if (TextOf(control) != text) return why = "the control shows \"" + Utf8(TextOf(control)) + "\"", Outcome::Failed;
     return Outcome::Done;
   }
+  if (s.Action == "expect-text") {
+    HWND control = FindControl(s.Word);
+    if (!control) return why = "no such control", Outcome::Pending;
+    if (TextOf(control) != Wide(s.Arg)) return why = "the control shows \"" + Utf8(TextOf(control)) + "\"", Outcome::Pending;
+    return Outcome::Done;
+  }
+  if (s.Action == "expect-size") {
+    HWND main = MainWindow();
+    RECT r{};
+    if (!main || !GetWindowRect(main, &r)) return why = "the main window is not shown", Outcome::Pending;
+    const std::string got = std::to_string(r.right - r.left) + " x " + std::to_string(r.bottom - r.top);
+    if (static_cast<uint32_t>(r.right - r.left) != s.Number || std::to_string(r.bottom - r.top) != s.Word)
+      return why = "the window is " + got, Outcome::Pending;
+    return Outcome::Done;
+  }
   if (s.Action == "expect-memo") {
     HWND memo = THostServer::Instance().LogView;
     if (!memo || !IsWindow(memo)) return why = "no log memo attached", Outcome::Pending;
@@ -251,6 +317,65 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
       if (std::wstring(text).find(want) != std::wstring::npos) return Outcome::Done;
     }
     return why = "no message box with this text", Outcome::Pending;
+  }
+  if (s.Action == "list-click" || s.Action == "list-rclick" || s.Action == "list-dblclick") {
+    int rowHeight = 0;
+    HWND paint = ListPaintBox(rowHeight);
+    if (!paint) return why = "no partition list", Outcome::Pending;
+    const LPARAM at = MAKELPARAM(10, static_cast<int>(s.Number) * rowHeight + rowHeight / 2);
+    // Posted: a press that opens the popup menu must not block the script.
+    if (s.Action == "list-rclick") {
+      PostMessageW(paint, WM_RBUTTONDOWN, MK_RBUTTON, at);
+      PostMessageW(paint, WM_RBUTTONUP, 0, at);
+    } else {
+      PostMessageW(paint, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      PostMessageW(paint, WM_LBUTTONUP, 0, at);
+      if (s.Action == "list-dblclick") {
+        PostMessageW(paint, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageW(paint, WM_LBUTTONUP, 0, at);
+      }
+    }
+    return Outcome::Done;
+  }
+  if (s.Action == "menu") {
+    HWND menuWnd = TopWindowOfClass(L"#32768");
+    if (!menuWnd) return why = "no popup menu is open", Outcome::Pending;
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(menuWnd, 0x01E1 /* MN_GETHMENU */, 0, 0));
+    const int count = menu ? GetMenuItemCount(menu) : -1;
+    if (count < static_cast<int>(s.Number) || s.Number == 0) return why = "the menu has " + std::to_string(count) + " items", Outcome::Failed;
+    // The keyboard walks the items that can be chosen; separators are skipped.
+    int downs = 0;
+    for (int i = 0; i < static_cast<int>(s.Number); ++i)
+      if (!(GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR)) ++downs;
+    for (int i = 0; i < downs; ++i) PostMessageW(menuWnd, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menuWnd, WM_KEYDOWN, VK_RETURN, 0);
+    return Outcome::Done;
+  }
+  if (s.Action == "file-dialog") {
+    for (HWND dlg : MessageBoxes()) {
+      HWND name = GetDlgItem(dlg, 0x47C);  // the file name combo box
+      if (!name) name = GetDlgItem(dlg, 0x480);
+      if (!name) continue;
+      const std::wstring path = Wide(s.Arg);
+      SetWindowTextW(name, path.c_str());
+      PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
+      return Outcome::Done;
+    }
+    return why = "no file dialog is open", Outcome::Pending;
+  }
+  if (s.Action == "expect-enabled" || s.Action == "expect-disabled") {
+    HWND button = FindButton(Wide(s.Arg));
+    if (!button) return why = "no button with this caption", Outcome::Pending;
+    const bool want = s.Action == "expect-enabled";
+    if ((IsWindowEnabled(button) != FALSE) != want) return why = want ? "disabled" : "enabled", Outcome::Pending;
+    return Outcome::Done;
+  }
+  if (s.Action == "expect-window" || s.Action == "expect-no-window") {
+    bool found = false;
+    for (HWND h : VisibleWindows())
+      if (GetAncestor(h, GA_ROOT) == h && TextOf(h) == Wide(s.Arg)) found = true;
+    if (found != (s.Action == "expect-window")) return why = found ? "it is shown" : "not shown", Outcome::Pending;
+    return Outcome::Done;
   }
   if (s.Action == "close") {
     // Done when the showing has ended (see ShowingEnded); until then, ask.

@@ -392,6 +392,13 @@ void MainWindow::CreateControls() {
   SetWindowPos(TWinControl::HandleOf(&f.SelectImageFile), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SetWindowPos(TWinControl::HandleOf(&f.GaugePanel), TWinControl::HandleOf(&f.MyGauge), 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE);
+  const std::pair<const TWidget*, int> ids[] = {{&f.MyMemo, kIdMemo},
+                                               {&f.ImageName, kIdImageName},
+                                               {&f.MyGauge, kIdGauge},
+                                               {&f.MyStatus, kIdStatusBar},
+                                               {&f.PaintBox00, kIdListPaintBox}};
+  for (const auto& [model, id] : ids)
+    if (HWND h = TWinControl::HandleOf(model)) SetWindowLongPtrW(h, GWLP_ID, id);
   fFormBinding = std::make_unique<TFormBinding>(fWnd);
   f.Form.Bind(fFormBinding.get());
   fHexBinding = std::make_unique<THexWindowBinding>(*fHex);

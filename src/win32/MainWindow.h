@@ -18,6 +18,13 @@ namespace kovra::win {
 
 inline constexpr wchar_t kMainWindowClass[] = L"TQualcommForm";
 
+// Control IDs, for hosts and tests that look controls up.
+inline constexpr int kIdMemo = 1100;
+inline constexpr int kIdImageName = 1101;
+inline constexpr int kIdGauge = 1102;
+inline constexpr int kIdStatusBar = 1103;
+inline constexpr int kIdListPaintBox = 1104;
+
 class MainWindow {
  public:
   explicit MainWindow(HINSTANCE instance);
