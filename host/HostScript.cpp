@@ -36,6 +36,7 @@ const char kScriptUsage[] =
     "    expect-no-window CAPTION no visible window has this caption\n"
     "    expect-text CONTROL TEXT a control (as for type) shows exactly TEXT\n"
     "    expect-size W H          the plug-in's main window is W x H pixels (outer size)\n"
+    "    expect-stop-byte N       the host's stop byte holds N\n"
     "  The end of the script closes the plug-in's window.\n";
 
 namespace {
@@ -190,7 +191,7 @@ bool ParseScript(const std::string& text, std::vector<TScriptStep>& steps, std::
     s.Action = line.substr(0, space);
     s.Arg = space == std::string::npos ? "" : line.substr(space + 1);
     const auto where = "line " + std::to_string(n) + ": ";
-    if (s.Action == "wait" || s.Action == "timeout") {
+    if (s.Action == "wait" || s.Action == "timeout" || s.Action == "expect-stop-byte") {
       if (!Number(s.Arg, s.Number)) return error = where + s.Action + " needs milliseconds", false;
     } else if (s.Action == "list-click" || s.Action == "list-rclick" || s.Action == "list-dblclick" ||
                s.Action == "menu") {
@@ -272,6 +273,11 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
     const std::wstring text = Wide(s.Arg);
     SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     if (TextOf(control) != text) return why = "the control shows \"" + Utf8(TextOf(control)) + "\"", Outcome::Failed;
+    return Outcome::Done;
+  }
+  if (s.Action == "expect-stop-byte") {
+    const uint8_t b = *THostServer::Instance().StopByte();
+    if (b != s.Number) return why = "the stop byte holds " + std::to_string(b), Outcome::Pending;
     return Outcome::Done;
   }
   if (s.Action == "expect-text") {

@@ -510,6 +510,12 @@ void MainWindow::ShowModal() {
 }
 
 void MainWindow::Close() {
+  // Closing deletes the working image: not while a command works on it.
+  // A close asks a running device command to stop instead.
+  if (fForm->CommandRunning()) {
+    if (fForm->HostStopFlag()) *fForm->HostStopFlag() = 1;
+    return;
+  }
   if (fClosing) return;
   fClosing = true;
   SyncHexWindowModel();

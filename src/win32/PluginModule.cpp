@@ -40,6 +40,14 @@ PluginModule::PluginModule(HMODULE module)
   InstallWindowsRegistry();
   MainWindow::RegisterClasses(module);
   fMain = std::make_unique<MainWindow>(module);
+  // Device commands reach the host through the callbacks of the handshake.
+  fHost = std::make_unique<THostServicesAdapter>([this](uint32_t id) { return fRegistration.ServiceSlot(id); });
+  TQualcommForm& form = fMain->Form();
+  form.SetHostServices(fHost.get());
+  form.SetPluginDescriptor(fRegistration.PluginDescriptor());
+  SetStatusTextHandler([this](uint32_t panel, const std::string& text) {
+    if (fMain) fMain->Form().StatusTextCallback(panel, text);
+  });
 }
 
 PluginModule& PluginModule::Instance() {
@@ -50,6 +58,7 @@ PluginModule& PluginModule::Instance() {
 void PluginModule::Release() {
   if (!gInstance) return;
   const HMODULE module = gInstance->fModule;
+  SetStatusTextHandler(nullptr);
   delete gInstance;
   gInstance = nullptr;
   MainWindow::UnregisterClasses(module);
@@ -73,6 +82,8 @@ uint32_t PluginModule::DoPluginMain(uint8_t* stopFlag) {
     SetWindowPos(wnd, nullptr, p.Left, p.Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   fHostStopFlag = stopFlag;
+  fMain->Form().SetHostStopFlag(stopFlag);
+  fMain->Form().SetHostGauge(HostAddress(fMain->Gauge()));
   if (auto attachLog = reinterpret_cast<AttachWindowFn>(fRegistration.ServiceSlot(18)))
     attachLog(fMain->Memo());
   if (auto attachGauge = reinterpret_cast<AttachWindowFn>(fRegistration.ServiceSlot(27)))

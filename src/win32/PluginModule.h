@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "HostServicesAdapter.h"
 #include "MainWindow.h"
 #include "plugin/Registration.h"
 
@@ -41,6 +42,7 @@ class PluginModule {
   HMODULE fModule;
   ModuleResources fResources;
   TPluginRegistration fRegistration;
+  std::unique_ptr<THostServicesAdapter> fHost;
   std::unique_ptr<MainWindow> fMain;
   uint8_t* fHostStopFlag = nullptr;
 };
