@@ -101,4 +101,8 @@ expect-stop-byte 0
 SCRIPT
 session refuse --refuse-connect
 [ "$(sha256sum "$work/other.bin" | cut -d' ' -f1)" = "$other_sum" ] || fail "the user's image changed"
+# The working image goes when the window closes, and the host's read files
+# with it or with the next read: nothing is left in the host's folder.
+left=$(ls -A "$WIN32_BIN" | grep -F '$tQcm' || true)
+[ -z "$left" ] || fail "temporary files left in the host's folder: $left"
 echo "device_e2e: every step held"
