@@ -27,28 +27,28 @@ std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; 
 
 // The sparse form of a generated image: its size, the table where the
 // generator puts it, and the first bytes of each data partition.
-fuzz::TFuzzImage Sparse(const TSampleImageSpec& spec, uint8_t flags = 0) {
+fuzz::TFuzzImage Sparse(const TSampleImageSpec& desc, uint8_t flags = 0) {
   fuzz::TFuzzImage image;
   image.Flags = flags;
-  image.Size = SampleImageSize(spec);
-  const uint64_t at = uint64_t(spec.TableBlock) * spec.BlockSize + uint64_t(spec.TablePage) * spec.PageSize;
-  if (spec.WriteTable) image.Runs.push_back({at, SampleTableBytes(spec)});
-  for (const TSampleEntry& e : spec.Entries)
-    if (e.Content != TSampleContent::Blank && e.Base < spec.BlockCount) {
-      const uint64_t main = uint64_t(e.Base) * spec.BlockSize;
+  image.Size = SampleImageSize(desc);
+  const uint64_t at = uint64_t(desc.TableBlock) * desc.BlockSize + uint64_t(desc.TablePage) * desc.PageSize;
+  if (desc.WriteTable) image.Runs.push_back({at, SampleTableBytes(desc)});
+  for (const TSampleEntry& e : desc.Entries)
+    if (e.Content != TSampleContent::Blank && e.Base < desc.BlockCount) {
+      const uint64_t main = uint64_t(e.Base) * desc.BlockSize;
       image.Runs.push_back({main, std::vector<uint8_t>(32, 0x5A)});
-      const uint64_t spare = uint64_t(spec.BlockCount) * spec.BlockSize + main / 32;
+      const uint64_t spare = uint64_t(desc.BlockCount) * desc.BlockSize + main / 32;
       image.Runs.push_back({spare, std::vector<uint8_t>(16, 0x00)});
     }
   return image;
 }
 
 TSampleImageSpec Small(std::vector<TSampleEntry> entries) {
-  TSampleImageSpec spec;
-  spec.BlockCount = 16;
-  spec.TableBlock = 0;
-  spec.Entries = std::move(entries);
-  return spec;
+  TSampleImageSpec desc;
+  desc.BlockCount = 16;
+  desc.TableBlock = 0;
+  desc.Entries = std::move(entries);
+  return desc;
 }
 
 void ImageSeeds(const fs::path& dir) {

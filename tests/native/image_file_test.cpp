@@ -53,10 +53,10 @@ class TCountingOpener final : public TFileOpener {
 TEST_F(ImageFile, LoadReadsOnlyProbesAndTable) {
   // 512-byte pages, table in block 3: 24 probes of the first candidate, 4 of
   // the second, then 12 entries of 28 bytes.
-  samples::TSampleImageSpec spec = samples::SampleSpecFor(512, 0x4000, 256);
-  spec.TableBlock = 3;
-  ASSERT_EQ(spec.Entries.size(), 12u);
-  samples::WriteSampleImage(spec, PathOf("small.bin"));
+  samples::TSampleImageSpec desc = samples::SampleSpecFor(512, 0x4000, 256);
+  desc.TableBlock = 3;
+  ASSERT_EQ(desc.Entries.size(), 12u);
+  samples::WriteSampleImage(desc, PathOf("small.bin"));
 
   TCountingOpener opener;
   const TImageLoadResult r = LoadImageFileAndProcessIt(PathOf("small.bin"), false, opener);
@@ -69,8 +69,8 @@ TEST_F(ImageFile, LoadReadsOnlyProbesAndTable) {
 }
 
 TEST_F(ImageFile, DefaultSampleLoadsAsGenerated) {
-  const samples::TSampleImageSpec spec = samples::DefaultSampleSpec();
-  samples::WriteSampleImage(spec, PathOf("default.bin"));
+  const samples::TSampleImageSpec desc = samples::DefaultSampleSpec();
+  samples::WriteSampleImage(desc, PathOf("default.bin"));
   EXPECT_EQ(fs::file_size(PathOf("default.bin")), 0x8400000u);
 
   const TImageLoadResult r = LoadImageFileAndProcessIt(PathOf("default.bin"), false);
@@ -81,11 +81,11 @@ TEST_F(ImageFile, DefaultSampleLoadsAsGenerated) {
                                              "Total quantity of listed partitions: 12"}));
   EXPECT_EQ(r.GaugeMax, 1055);
   ASSERT_EQ(r.Descriptors.size(), 12u);
-  for (size_t i = 0; i < spec.Entries.size(); ++i) {
-    EXPECT_EQ(EntryStoredName(r.PartitionTable.Entries[i]), spec.Entries[i].Name);
-    EXPECT_EQ(r.PartitionTable.Entries[i].EntryBase, spec.Entries[i].Base);
-    EXPECT_EQ(r.PartitionTable.Entries[i].EntrySize, spec.Entries[i].Size);
-    EXPECT_EQ(r.PartitionTable.Entries[i].Unknown1, spec.Entries[i].Attributes);
+  for (size_t i = 0; i < desc.Entries.size(); ++i) {
+    EXPECT_EQ(EntryStoredName(r.PartitionTable.Entries[i]), desc.Entries[i].Name);
+    EXPECT_EQ(r.PartitionTable.Entries[i].EntryBase, desc.Entries[i].Base);
+    EXPECT_EQ(r.PartitionTable.Entries[i].EntrySize, desc.Entries[i].Size);
+    EXPECT_EQ(r.PartitionTable.Entries[i].Unknown1, desc.Entries[i].Attributes);
   }
   // The partitions tile the flash: each starts where the previous one ends,
   // the last runs to the end.
@@ -108,9 +108,9 @@ TEST_F(ImageFile, MissingFileAndFolder) {
 }
 
 TEST_F(ImageFile, TruncatedTableIsAReadErrorNamingTheFile) {
-  samples::TSampleImageSpec spec = samples::SampleSpecFor(2048, 0x20000, 64);
-  spec.TableBlock = 0;
-  const std::vector<uint8_t> bytes = samples::BuildSampleImage(spec);
+  samples::TSampleImageSpec desc = samples::SampleSpecFor(2048, 0x20000, 64);
+  desc.TableBlock = 0;
+  const std::vector<uint8_t> bytes = samples::BuildSampleImage(desc);
   // Cut inside the third entry: 0x800 + 16 + 2 * 28 + 10 bytes remain.
   {
     std::ofstream out(PathOf("cut.bin"), std::ios::binary);

@@ -19,18 +19,18 @@ bool AllFF(const std::vector<uint8_t>& v, size_t offset, size_t n) {
 }
 
 TEST(SampleImage, LayoutOfTableBlockAndEntries) {
-  samples::TSampleImageSpec spec;
-  spec.PageSize = 512;
-  spec.BlockSize = 0x4000;
-  spec.BlockCount = 32;
-  spec.TableBlock = 5;
-  spec.SomeVersion = 0x11223344;
-  spec.Entries = {{"0:MIBIB", 5, 2, 0xAABBCCDD, TSampleContent::Blank},
+  samples::TSampleImageSpec desc;
+  desc.PageSize = 512;
+  desc.BlockSize = 0x4000;
+  desc.BlockCount = 32;
+  desc.TableBlock = 5;
+  desc.SomeVersion = 0x11223344;
+  desc.Entries = {{"0:MIBIB", 5, 2, 0xAABBCCDD, TSampleContent::Blank},
                   {"0:ABCDEFGHIJKLMNOPQ", 7, 0xFFFFFFFF, 0, TSampleContent::Blank}};
-  spec.TrailingBytes = 100;
-  const std::vector<uint8_t> image = samples::BuildSampleImage(spec);
+  desc.TrailingBytes = 100;
+  const std::vector<uint8_t> image = samples::BuildSampleImage(desc);
   ASSERT_EQ(image.size(), 32u * 0x4000 * 33 / 32 + 100);
-  EXPECT_EQ(samples::SampleImageSize(spec), image.size());
+  EXPECT_EQ(samples::SampleImageSize(desc), image.size());
 
   // Page 0 of the table block: the two boot magics.
   EXPECT_EQ(Slice(image, 0x14000, 8),
@@ -62,15 +62,15 @@ TEST(SampleImage, LayoutOfTableBlockAndEntries) {
 }
 
 TEST(SampleImage, ContentKindsPerBlock) {
-  samples::TSampleImageSpec spec;
-  spec.BlockSize = 0x20000;
-  spec.BlockCount = 16;
-  spec.TableBlock = 0;
-  spec.Entries = {{"0:BLANK", 1, 3, 0, TSampleContent::Blank},
+  samples::TSampleImageSpec desc;
+  desc.BlockSize = 0x20000;
+  desc.BlockCount = 16;
+  desc.TableBlock = 0;
+  desc.Entries = {{"0:BLANK", 1, 3, 0, TSampleContent::Blank},
                   {"0:DATA", 4, 3, 0, TSampleContent::Pattern},
                   {"0:FIRST", 7, 3, 0, TSampleContent::FirstBlock},
                   {"0:REST", 10, 0xFFFFFFFF, 0, TSampleContent::Pattern}};
-  const std::vector<uint8_t> image = samples::BuildSampleImage(spec);
+  const std::vector<uint8_t> image = samples::BuildSampleImage(desc);
   const size_t block = 0x20000, spare = 16 * block;
   struct {
     uint32_t block;
@@ -82,27 +82,27 @@ TEST(SampleImage, ContentKindsPerBlock) {
     EXPECT_EQ(!AllFF(image, spare + c.block * block / 32, block / 32), c.data) << c.block;
   }
   // Data blocks hold the documented pattern, and no two blocks are alike.
-  EXPECT_EQ(image[4 * block + 5], samples::SamplePatternByte(spec.Seed, 4 * block + 5));
+  EXPECT_EQ(image[4 * block + 5], samples::SamplePatternByte(desc.Seed, 4 * block + 5));
   EXPECT_NE(Slice(image, 4 * block, 64), Slice(image, 5 * block, 64));
 }
 
 TEST(SampleImage, IllFormedVariants) {
-  samples::TSampleImageSpec spec;
-  spec.BlockCount = 4;
-  spec.TableBlock = 1;
-  spec.Entries = {{"0:A", 0, 1}};
-  spec.SwapMagicBytes = true;
-  spec.OverrideEntriesCount = true;
-  spec.EntriesCount = 0x01020304;
-  std::vector<uint8_t> image = samples::BuildSampleImage(spec);
+  samples::TSampleImageSpec desc;
+  desc.BlockCount = 4;
+  desc.TableBlock = 1;
+  desc.Entries = {{"0:A", 0, 1}};
+  desc.SwapMagicBytes = true;
+  desc.OverrideEntriesCount = true;
+  desc.EntriesCount = 0x01020304;
+  std::vector<uint8_t> image = samples::BuildSampleImage(desc);
   EXPECT_EQ(Slice(image, 0x20800, 16),
             (std::vector<uint8_t>{0x55, 0xEE, 0x73, 0xAA, 0xE3, 0x5E, 0xBD, 0xDB,
                                   4, 0, 0, 0, 4, 3, 2, 1}));
 
-  spec.SwapMagicBytes = false;
-  spec.WriteTable = false;
-  spec.Patches = {{0x10, {1, 2, 3}}};
-  image = samples::BuildSampleImage(spec);
+  desc.SwapMagicBytes = false;
+  desc.WriteTable = false;
+  desc.Patches = {{0x10, {1, 2, 3}}};
+  image = samples::BuildSampleImage(desc);
   EXPECT_TRUE(AllFF(image, 0x20000, 0x20000));
   EXPECT_EQ(Slice(image, 0xF, 5), (std::vector<uint8_t>{0xFF, 1, 2, 3, 0xFF}));
 }

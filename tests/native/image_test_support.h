@@ -70,13 +70,13 @@ class TVirtualOpener final : public TFileOpener {
 // A table's header and entries as stored, little-endian.
 inline std::vector<uint8_t> TableBytes(const std::vector<samples::TSampleEntry>& entries,
                                        int64_t storedCount = -1) {
-  samples::TSampleImageSpec spec;
-  spec.Entries = entries;
+  samples::TSampleImageSpec desc;
+  desc.Entries = entries;
   if (storedCount >= 0) {
-    spec.OverrideEntriesCount = true;
-    spec.EntriesCount = static_cast<uint32_t>(storedCount);
+    desc.OverrideEntriesCount = true;
+    desc.EntriesCount = static_cast<uint32_t>(storedCount);
   }
-  return samples::SampleTableBytes(spec);
+  return samples::SampleTableBytes(desc);
 }
 
 // File size of a well-formed image of blocks blocks: main plus 1/32 spare.

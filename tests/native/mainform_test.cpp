@@ -55,9 +55,9 @@ struct FormFixture : ::testing::Test {
     Form->FormCreate();
     Form->ReadSettings();
   }
-  std::string Image(const std::string& name, const samples::TSampleImageSpec& spec = samples::SampleSpecFor(2048, 0x20000, 64)) {
+  std::string Image(const std::string& name, const samples::TSampleImageSpec& desc = samples::SampleSpecFor(2048, 0x20000, 64)) {
     const std::string path = (Dir / name).string();
-    samples::WriteSampleImage(spec, path);
+    samples::WriteSampleImage(desc, path);
     return path;
   }
   void Load(const std::string& path) {

@@ -35,12 +35,12 @@ class WriteFaults : public ::testing::Test {
     fs::remove_all(root);
     fs::create_directories(root);
     image = (root / "user.bin").string();
-    samples::TSampleImageSpec spec = samples::SampleSpecFor(2048, 0x20000, 16);
-    spec.Entries = {{"0:SBL1", 0, 2, 0, samples::TSampleContent::Pattern},
+    samples::TSampleImageSpec desc = samples::SampleSpecFor(2048, 0x20000, 16);
+    desc.Entries = {{"0:SBL1", 0, 2, 0, samples::TSampleContent::Pattern},
                     {"0:MIBIB", 2, 1},
                     {"0:APPS", 3, 13, 0, samples::TSampleContent::Pattern}};
-    spec.TableBlock = 2;
-    samples::WriteSampleImage(spec, image);
+    desc.TableBlock = 2;
+    samples::WriteSampleImage(desc, image);
     before = ReadAll(image);
     loaded = LoadImageFileAndProcessIt(image, false);
     ASSERT_TRUE(loaded.Ok) << loaded.FailureText;

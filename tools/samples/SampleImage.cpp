@@ -58,13 +58,13 @@ uint32_t Mix(uint32_t x) {
 }
 
 // What each block of the main area holds; later entries win where entries overlap.
-std::vector<TSampleContent> PlanBlocks(const TSampleImageSpec& spec) {
-  std::vector<TSampleContent> plan(spec.BlockCount, TSampleContent::Blank);
-  for (const TSampleEntry& e : spec.Entries) {
-    if (e.Base >= spec.BlockCount) continue;
+std::vector<TSampleContent> PlanBlocks(const TSampleImageSpec& desc) {
+  std::vector<TSampleContent> plan(desc.BlockCount, TSampleContent::Blank);
+  for (const TSampleEntry& e : desc.Entries) {
+    if (e.Base >= desc.BlockCount) continue;
     const uint64_t end = e.Size == 0xFFFFFFFF
-                             ? spec.BlockCount
-                             : std::min<uint64_t>(spec.BlockCount, uint64_t(e.Base) + e.Size);
+                             ? desc.BlockCount
+                             : std::min<uint64_t>(desc.BlockCount, uint64_t(e.Base) + e.Size);
     for (uint64_t b = e.Base; b < end; ++b) {
       if (e.Content == TSampleContent::Pattern ||
           (e.Content == TSampleContent::FirstBlock && b == e.Base))
@@ -88,42 +88,42 @@ void ApplyPatches(const std::vector<TSamplePatch>& patches, uint64_t offset, uin
   }
 }
 
-void Validate(const TSampleImageSpec& spec) {
-  if (spec.PageSize == 0 || spec.BlockSize == 0 || spec.BlockSize % spec.PageSize != 0 ||
-      spec.PageSize % 512 != 0)
+void Validate(const TSampleImageSpec& desc) {
+  if (desc.PageSize == 0 || desc.BlockSize == 0 || desc.BlockSize % desc.PageSize != 0 ||
+      desc.PageSize % 512 != 0)
     throw std::invalid_argument("page size must be a multiple of 512 that divides the block size");
-  if (spec.TablePage >= spec.BlockSize / spec.PageSize)
+  if (desc.TablePage >= desc.BlockSize / desc.PageSize)
     throw std::invalid_argument("table page lies outside its block");
 }
 
 // Streams the image to sink(offset, bytes, size) in order.
-void Generate(const TSampleImageSpec& spec,
+void Generate(const TSampleImageSpec& desc,
               const std::function<void(const uint8_t*, size_t)>& sink) {
-  Validate(spec);
-  const std::vector<TSampleContent> plan = PlanBlocks(spec);
+  Validate(desc);
+  const std::vector<TSampleContent> plan = PlanBlocks(desc);
   std::vector<TSamplePatch> patches;
-  if (spec.WriteTable) {
-    const std::vector<uint8_t> table = SampleTableBytes(spec);
+  if (desc.WriteTable) {
+    const std::vector<uint8_t> table = SampleTableBytes(desc);
     // Page 0 of the MIBIB block, then the table at the chosen page.
-    const uint64_t blockStart = uint64_t(spec.TableBlock) * spec.BlockSize;
+    const uint64_t blockStart = uint64_t(desc.TableBlock) * desc.BlockSize;
     TSamplePatch boot{blockStart, {}};
     PutLE32(boot.Bytes, kBootMagic1);
     PutLE32(boot.Bytes, kBootMagic2);
     patches.push_back(std::move(boot));
-    patches.push_back({blockStart + uint64_t(spec.TablePage) * spec.PageSize, table});
+    patches.push_back({blockStart + uint64_t(desc.TablePage) * desc.PageSize, table});
   }
-  patches.insert(patches.end(), spec.Patches.begin(), spec.Patches.end());
+  patches.insert(patches.end(), desc.Patches.begin(), desc.Patches.end());
 
-  const uint64_t mainSize = uint64_t(spec.BlockCount) * spec.BlockSize;
-  std::vector<uint8_t> block(spec.BlockSize);
+  const uint64_t mainSize = uint64_t(desc.BlockCount) * desc.BlockSize;
+  std::vector<uint8_t> block(desc.BlockSize);
   auto fillMain = [&](uint32_t b) {
-    const uint64_t start = uint64_t(b) * spec.BlockSize;
+    const uint64_t start = uint64_t(b) * desc.BlockSize;
     if (plan[b] == TSampleContent::Blank) {
       std::fill(block.begin(), block.end(), uint8_t(0xFF));
     } else {
       // Word-wise: cheap enough for images of several hundred MiB.
-      for (uint32_t k = 0; k < spec.BlockSize; k += 4) {
-        const uint32_t w = Mix(static_cast<uint32_t>((start + k) >> 2) ^ (spec.Seed * 0x9E3779B9u));
+      for (uint32_t k = 0; k < desc.BlockSize; k += 4) {
+        const uint32_t w = Mix(static_cast<uint32_t>((start + k) >> 2) ^ (desc.Seed * 0x9E3779B9u));
         uint8_t* out = block.data() + k;
         out[0] = uint8_t(w);
         out[1] = uint8_t(w >> 8);
@@ -134,17 +134,17 @@ void Generate(const TSampleImageSpec& spec,
     ApplyPatches(patches, start, block.data(), block.size());
   };
 
-  for (uint32_t b = 0; b < spec.BlockCount; ++b) {
+  for (uint32_t b = 0; b < desc.BlockCount; ++b) {
     fillMain(b);
     sink(block.data(), block.size());
   }
 
   // Spare bytes follow their sectors: an erased sector has erased spare
   // bytes, a sector with data gets its number and a checksum.
-  std::vector<uint8_t> spare(spec.BlockSize / 32);
-  for (uint32_t b = 0; b < spec.BlockCount; ++b) {
+  std::vector<uint8_t> spare(desc.BlockSize / 32);
+  for (uint32_t b = 0; b < desc.BlockCount; ++b) {
     fillMain(b);
-    for (uint32_t s = 0; s < spec.BlockSize / 512; ++s) {
+    for (uint32_t s = 0; s < desc.BlockSize / 512; ++s) {
       const uint8_t* sector = block.data() + size_t(s) * 512;
       uint8_t* out = spare.data() + size_t(s) * 16;
       bool erased = true;
@@ -157,7 +157,7 @@ void Generate(const TSampleImageSpec& spec,
         std::memset(out, 0xFF, 16);
         continue;
       }
-      const uint32_t number = static_cast<uint32_t>((uint64_t(b) * spec.BlockSize) / 512 + s);
+      const uint32_t number = static_cast<uint32_t>((uint64_t(b) * desc.BlockSize) / 512 + s);
       for (int k = 0; k < 4; ++k) {
         out[k] = uint8_t(number >> (8 * k));
         out[4 + k] = uint8_t(sum >> (8 * k));
@@ -170,11 +170,11 @@ void Generate(const TSampleImageSpec& spec,
     sink(spare.data(), spare.size());
   }
 
-  if (spec.TrailingBytes) {
+  if (desc.TrailingBytes) {
     const uint64_t start = mainSize + mainSize / 32;
-    std::vector<uint8_t> tail(std::min<uint64_t>(spec.TrailingBytes, 1 << 16));
-    for (uint64_t done = 0; done < spec.TrailingBytes;) {
-      const size_t n = size_t(std::min<uint64_t>(tail.size(), spec.TrailingBytes - done));
+    std::vector<uint8_t> tail(std::min<uint64_t>(desc.TrailingBytes, 1 << 16));
+    for (uint64_t done = 0; done < desc.TrailingBytes;) {
+      const size_t n = size_t(std::min<uint64_t>(tail.size(), desc.TrailingBytes - done));
       for (size_t k = 0; k < n; ++k) tail[k] = static_cast<uint8_t>(0xA5 ^ ((done + k) & 0xFF));
       ApplyPatches(patches, start + done, tail.data(), n);
       sink(tail.data(), n);
@@ -185,19 +185,19 @@ void Generate(const TSampleImageSpec& spec,
 
 }  // namespace
 
-std::vector<uint8_t> SampleTableBytes(const TSampleImageSpec& spec) {
+std::vector<uint8_t> SampleTableBytes(const TSampleImageSpec& desc) {
   std::vector<uint8_t> t;
-  if (spec.SwapMagicBytes) {
+  if (desc.SwapMagicBytes) {
     PutBE32(t, kTableMagic1);
     PutBE32(t, kTableMagic2);
   } else {
     PutLE32(t, kTableMagic1);
     PutLE32(t, kTableMagic2);
   }
-  PutLE32(t, spec.SomeVersion);
-  PutLE32(t, spec.OverrideEntriesCount ? spec.EntriesCount
-                                       : static_cast<uint32_t>(spec.Entries.size()));
-  for (const TSampleEntry& e : spec.Entries) {
+  PutLE32(t, desc.SomeVersion);
+  PutLE32(t, desc.OverrideEntriesCount ? desc.EntriesCount
+                                       : static_cast<uint32_t>(desc.Entries.size()));
+  for (const TSampleEntry& e : desc.Entries) {
     uint8_t name[16] = {};
     std::memcpy(name, e.Name.data(), std::min<size_t>(16, e.Name.size()));
     t.insert(t.end(), name, name + 16);
@@ -216,10 +216,10 @@ uint8_t SamplePatternByte(uint32_t seed, uint64_t offset) {
 TSampleImageSpec DefaultSampleSpec() { return SampleSpecFor(2048, 0x20000, 1024); }
 
 TSampleImageSpec SampleSpecFor(uint32_t pageSize, uint32_t blockSize, uint32_t blockCount) {
-  TSampleImageSpec spec;
-  spec.PageSize = pageSize;
-  spec.BlockSize = blockSize;
-  spec.BlockCount = blockCount;
+  TSampleImageSpec desc;
+  desc.PageSize = pageSize;
+  desc.BlockSize = blockSize;
+  desc.BlockCount = blockCount;
   // Scale the 1024-block layout to blockCount, keeping every partition at
   // least one block long while there is room.
   uint32_t previous = 0;
@@ -229,21 +229,21 @@ TSampleImageSpec SampleSpecFor(uint32_t pageSize, uint32_t blockSize, uint32_t b
     if (!first && base <= previous && previous + 1 < blockCount) base = previous + 1;
     first = false;
     previous = base;
-    spec.Entries.push_back({p.Name, base, p.Size, p.Attributes, p.Content});
+    desc.Entries.push_back({p.Name, base, p.Size, p.Attributes, p.Content});
   }
-  for (size_t i = 0; i + 1 < spec.Entries.size(); ++i)
-    spec.Entries[i].Size = spec.Entries[i + 1].Base - spec.Entries[i].Base;
-  spec.TableBlock = spec.Entries[1].Base;   // the MIBIB partition holds the table
-  if (spec.TableBlock > 23) spec.TableBlock = 23;
-  return spec;
+  for (size_t i = 0; i + 1 < desc.Entries.size(); ++i)
+    desc.Entries[i].Size = desc.Entries[i + 1].Base - desc.Entries[i].Base;
+  desc.TableBlock = desc.Entries[1].Base;   // the MIBIB partition holds the table
+  if (desc.TableBlock > 23) desc.TableBlock = 23;
+  return desc;
 }
 
-uint64_t SampleImageSize(const TSampleImageSpec& spec) {
-  const uint64_t main = uint64_t(spec.BlockCount) * spec.BlockSize;
-  return main + main / 32 + spec.TrailingBytes;
+uint64_t SampleImageSize(const TSampleImageSpec& desc) {
+  const uint64_t main = uint64_t(desc.BlockCount) * desc.BlockSize;
+  return main + main / 32 + desc.TrailingBytes;
 }
 
-void WriteSampleImage(const TSampleImageSpec& spec, const std::string& path) {
+void WriteSampleImage(const TSampleImageSpec& desc, const std::string& path) {
   const std::filesystem::path p(std::u8string(path.begin(), path.end()));
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   if (!out) throw std::runtime_error("Cannot create file: " + path);
@@ -254,7 +254,7 @@ void WriteSampleImage(const TSampleImageSpec& spec, const std::string& path) {
     out.write(reinterpret_cast<const char*>(buffer.data()), std::streamsize(buffer.size()));
     buffer.clear();
   };
-  Generate(spec, [&](const uint8_t* data, size_t size) {
+  Generate(desc, [&](const uint8_t* data, size_t size) {
     if (buffer.size() + size > buffer.capacity()) flush();
     if (size >= buffer.capacity()) {
       out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
@@ -267,10 +267,10 @@ void WriteSampleImage(const TSampleImageSpec& spec, const std::string& path) {
   if (!out) throw std::runtime_error("Cannot write file: " + path);
 }
 
-std::vector<uint8_t> BuildSampleImage(const TSampleImageSpec& spec) {
+std::vector<uint8_t> BuildSampleImage(const TSampleImageSpec& desc) {
   std::vector<uint8_t> image;
-  image.reserve(size_t(SampleImageSize(spec)));
-  Generate(spec, [&](const uint8_t* data, size_t size) { image.insert(image.end(), data, data + size); });
+  image.reserve(size_t(SampleImageSize(desc)));
+  Generate(desc, [&](const uint8_t* data, size_t size) { image.insert(image.end(), data, data + size); });
   return image;
 }
 

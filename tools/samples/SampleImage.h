@@ -54,18 +54,18 @@ TSampleImageSpec DefaultSampleSpec();
 // 0x20000 / blockSize so that the byte layout stays alike).
 TSampleImageSpec SampleSpecFor(uint32_t pageSize, uint32_t blockSize, uint32_t blockCount);
 
-// Total file size of the image the spec describes.
-uint64_t SampleImageSize(const TSampleImageSpec& spec);
+// Total file size of the described image.
+uint64_t SampleImageSize(const TSampleImageSpec& desc);
 
 // Writes the image; throws std::runtime_error (with the path) on failure.
-void WriteSampleImage(const TSampleImageSpec& spec, const std::string& path);
+void WriteSampleImage(const TSampleImageSpec& desc, const std::string& path);
 
 // The image in memory; for small images in tests.
-std::vector<uint8_t> BuildSampleImage(const TSampleImageSpec& spec);
+std::vector<uint8_t> BuildSampleImage(const TSampleImageSpec& desc);
 
 // Bytes of the MIBIB block's page 0 and of the table (header and entries) as
 // the generator stores them.
-std::vector<uint8_t> SampleTableBytes(const TSampleImageSpec& spec);
+std::vector<uint8_t> SampleTableBytes(const TSampleImageSpec& desc);
 
 // The data byte the generator stores at main-area offset o of a data block.
 uint8_t SamplePatternByte(uint32_t seed, uint64_t offset);

@@ -107,9 +107,9 @@ int main(int argc, char** argv) {
   uint32_t pageSize = 2048, blockSize = 0x20000;
   if (geometry == "512") pageSize = 512, blockSize = 0x4000;
   if (geometry == "4k") pageSize = 4096, blockSize = 0x40000;
-  TSampleImageSpec spec = SampleSpecFor(pageSize, blockSize, blocks ? blocks : 1024);
+  TSampleImageSpec desc = SampleSpecFor(pageSize, blockSize, blocks ? blocks : 1024);
   if (!entryTexts.empty()) {
-    spec.Entries.clear();
+    desc.Entries.clear();
     for (const std::string& text : entryTexts) {
       TSampleEntry entry;
       std::string error;
@@ -117,29 +117,29 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ffsample: %s\n", error.c_str());
         return 2;
       }
-      spec.Entries.push_back(entry);
+      desc.Entries.push_back(entry);
     }
-    spec.TableBlock = 0;
+    desc.TableBlock = 0;
   }
   if (!contentAll.empty()) {
     TSampleContent content{};
     ParseSampleContent(contentAll, content);
-    for (TSampleEntry& e : spec.Entries) e.Content = content;
+    for (TSampleEntry& e : desc.Entries) e.Content = content;
   }
-  if (tableBlock >= 0) spec.TableBlock = static_cast<uint32_t>(tableBlock);
-  spec.TablePage = tablePage;
-  spec.TrailingBytes = trailing;
-  spec.Seed = seed;
-  spec.SomeVersion = version;
-  spec.WriteTable = !noTable;
-  spec.SwapMagicBytes = swapMagic;
+  if (tableBlock >= 0) desc.TableBlock = static_cast<uint32_t>(tableBlock);
+  desc.TablePage = tablePage;
+  desc.TrailingBytes = trailing;
+  desc.Seed = seed;
+  desc.SomeVersion = version;
+  desc.WriteTable = !noTable;
+  desc.SwapMagicBytes = swapMagic;
   if (entriesCount >= 0) {
-    spec.OverrideEntriesCount = true;
-    spec.EntriesCount = static_cast<uint32_t>(entriesCount);
+    desc.OverrideEntriesCount = true;
+    desc.EntriesCount = static_cast<uint32_t>(entriesCount);
   }
 
   try {
-    WriteSampleImage(spec, output);
+    WriteSampleImage(desc, output);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "ffsample: %s\n", e.what());
     return 1;
