@@ -504,26 +504,36 @@ void MainWindow::ShowModal() {
   for (HWND h : disabled.List)
     if (IsWindow(h)) EnableWindow(h, TRUE);
   if (quit) {
-    ShowWindow(fWnd, SW_HIDE);
+    // The host is quitting: the window still closes as it always does
+    // (settings saved, hex window hidden, the working image handled), then
+    // the host's loop gets its WM_QUIT.
+    RunCloseSteps();
     PostQuitMessage(static_cast<int>(msg.wParam));
   }
 }
 
 void MainWindow::Close() {
-  // Closing deletes the working image: not while a command works on it.
-  // A close asks a running device command to stop instead.
   if (fForm->CommandRunning()) {
-    if (fForm->HostStopFlag()) *fForm->HostStopFlag() = 1;
+    // Not while a command works on the image. A device command is asked to
+    // stop through the host's stop byte, which its frame clears when it ends.
+    // A save or blank check does not read the byte: it is left as the host
+    // gave it.
+    if (fForm->DeviceCommands().RunningButton() != nullptr && fForm->HostStopFlag())
+      *fForm->HostStopFlag() = 1;
     return;
   }
+  RunCloseSteps();
+  fModal = false;
+  // Wake the modal loop even when the close came from another thread.
+  PostMessageW(fWnd, WM_NULL, 0, 0);
+}
+
+void MainWindow::RunCloseSteps() {
   if (fClosing) return;
   fClosing = true;
   SyncHexWindowModel();
   fForm->Guarded([this] { fForm->FormClose(); });
-  fModal = false;
   ShowWindow(fWnd, SW_HIDE);
-  // Wake the modal loop even when the close came from another thread.
-  PostMessageW(fWnd, WM_NULL, 0, 0);
 }
 
 void MainWindow::ShowPopup(TPopupMenu& menu, int x, int y) {
