@@ -45,8 +45,12 @@ TEST(GlyphButtonLayout, ALongCaptionNarrowsTheGapThenGoesWithoutTheGlyphBeforeIt
     EXPECT_EQ(l.ShowGlyph, c.Gap != -1);
     EXPECT_GE(l.GlyphLeft, kButtonFaceEdge);
     EXPECT_EQ(l.TextRight, 152);
-    if (c.Gap >= 0) EXPECT_EQ(l.TextLeft - l.GlyphLeft - 16, c.Gap);
-    if (c.Gap == -1) EXPECT_EQ(l.TextLeft, 2 + (150 - c.Text) / 2);
+    if (c.Gap >= 0) {
+      EXPECT_EQ(l.TextLeft - l.GlyphLeft - 16, c.Gap);
+    }
+    if (c.Gap == -1) {
+      EXPECT_EQ(l.TextLeft, 2 + (150 - c.Text) / 2);
+    }
   }
   // Every width: whole whenever the caption fits in the face; the glyph,
   // when shown, never over the caption; everything inside the face.
@@ -54,11 +58,15 @@ TEST(GlyphButtonLayout, ALongCaptionNarrowsTheGapThenGoesWithoutTheGlyphBeforeIt
     const TGlyphButtonLayout l = LayoutGlyphButton(154, 16, text);
     EXPECT_EQ(l.CaptionFits, text <= 150) << text;
     EXPECT_EQ(l.ShowGlyph, text <= 134 || text > 150) << text;
-    if (l.ShowGlyph) EXPECT_GE(l.TextLeft, l.GlyphLeft + 16) << text;
+    if (l.ShowGlyph) {
+      EXPECT_GE(l.TextLeft, l.GlyphLeft + 16) << text;
+    }
     EXPECT_GE(l.GlyphLeft, kButtonFaceEdge) << text;
     EXPECT_GE(l.TextLeft, kButtonFaceEdge) << text;
     EXPECT_LE(l.TextRight, 152) << text;
-    if (l.CaptionFits) EXPECT_LE(l.TextLeft + text, l.TextRight) << text;
+    if (l.CaptionFits) {
+      EXPECT_LE(l.TextLeft + text, l.TextRight) << text;
+    }
   }
 }
 
