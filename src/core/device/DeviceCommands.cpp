@@ -134,14 +134,19 @@ std::vector<TTargetRow> TDeviceCommands::TargetRows(bool withSpare) {
   // Sixty-four bits: a selection of several large partitions must not wrap
   // the gauge round to "nothing selected".
   uint64_t max = 0;
+  bool anyMarked = false;
   for (size_t i = 0; i < rows; ++i) {
     if (!items.Items[i].Selected) continue;
+    anyMarked = true;
     const TPartitionExtent e = PartitionExtent(g, entries[i]);
     targets.push_back({static_cast<int>(i), e.MainOffset, e.MainLength});
     max += e.MainLength;
   }
-  if (max == 0) {
+  if (anyMarked && max == 0) {
+    // Marked rows of no length: the command acts on nothing, and never on
+    // the cursor row, which nobody marked.
     targets.clear();
+  } else if (!anyMarked) {
     const int cursor = fForm.List().ItemIndex();
     if (cursor >= 0 && static_cast<size_t>(cursor) < entries.size()) {
       const TPartitionExtent e = PartitionExtent(g, entries[cursor]);
@@ -151,6 +156,25 @@ std::vector<TTargetRow> TDeviceCommands::TargetRows(bool withSpare) {
   }
   gauge.SetMaxValue(GaugeValue(max));
   return targets;
+}
+
+bool TDeviceCommands::MarkedRowsHoldNothing(const char* action) {
+  const ImageGeometry& g = fForm.Geometry();
+  const std::vector<TQualcommMIBIBEntry>& entries = fForm.PartitionTable().Entries;
+  const std::vector<TPartitionDescriptor>& descriptors = fForm.Descriptors();
+  const TCoolItemsList& items = fForm.PartitionItems();
+  const size_t rows = std::min({static_cast<size_t>(std::max(items.Count, 0)), items.Items.size(), entries.size()});
+  std::string names;
+  uint64_t bytes = 0;
+  for (size_t i = 0; i < rows; ++i) {
+    if (!items.Items[i].Selected) continue;
+    if (!names.empty()) names += ", ";
+    names += "\"" + (i < descriptors.size() ? descriptors[i].PartitionName : std::to_string(i + 1)) + "\"";
+    bytes += PartitionExtent(g, entries[i]).MainLength;
+  }
+  if (names.empty() || bytes != 0) return false;
+  fForm.MyMemo.Add("ERROR: The selected partitions (" + names + ") hold 0 bytes: nothing to " + action + ".");
+  return true;
 }
 
 void TDeviceCommands::FailurePath() {
@@ -279,6 +303,7 @@ void TDeviceCommands::ReadPartitionsCommand() {
   TQualcommForm& f = fForm;
   THostServices& host = Host();
   f.MyMemo.Clear();
+  if (MarkedRowsHoldNothing("read")) return;
   TFlashChipInfo info;
   if (!ConnectAndCheckChip(info)) return;
   const THostWindow window = HostWindow();
@@ -377,6 +402,7 @@ void TDeviceCommands::DeleteHostFile(const std::string& path) {
 void TDeviceCommands::FlasPartitionsCommand() {
   TQualcommForm& f = fForm;
   f.MyMemo.Clear();
+  if (MarkedRowsHoldNothing("flash")) return;
   bool alreadyConnected = false;
   for (const TTargetRow& row : TargetRows(true)) {
     if (!WriteCurrentMemoryChunk(row.Address, row.Length, 0, 0, alreadyConnected)) {
@@ -422,6 +448,7 @@ void TDeviceCommands::ErasPartitionsCommand() {
   TQualcommForm& f = fForm;
   THostServices& host = Host();
   f.MyMemo.Clear();
+  if (MarkedRowsHoldNothing("erase")) return;
   TFlashChipInfo info;
   if (!ConnectAndCheckChip(info)) return;
   f.MyMemo.Add("");

@@ -55,10 +55,14 @@ class TDeviceCommands {
   // The button whose command runs, or null.
   TButton* RunningButton() const { return fRunning; }
 
-  // The selected rows in row order, or the cursor row alone when no selected
-  // row has a length; sets the gauge's maximum to their bytes (plus a
-  // thirty-second for the cursor row alone when withSpare).
+  // The marked rows in row order, or the cursor row alone when no row is
+  // marked; sets the gauge's maximum to their bytes (plus a thirty-second for
+  // the cursor row alone when withSpare). Marked rows that hold no byte give
+  // no target: the command must never fall back to a row nobody marked.
   std::vector<TTargetRow> TargetRows(bool withSpare);
+  // True (and the log says so) when rows are marked but hold no byte between
+  // them; `action` completes "nothing to ...".
+  bool MarkedRowsHoldNothing(const char* action);
 
   // "&Get Partitions from Device".
   void ReadPartitiontCommand();
@@ -84,6 +88,7 @@ class TDeviceCommands {
   bool ConnectAndCheckChip(TFlashChipInfo& info);
   void MoveHostFileIntoImage(const std::string& hostFile, uint32_t at, uint32_t expected, const char* what,
                              const std::string& partitionName);
+
   void DeleteHostFile(const std::string& path);
 
   TQualcommForm& fForm;

@@ -383,14 +383,17 @@ std::string TQualcommForm::NumberedOrSelected(const char* selected, const char* 
 }
 
 void TQualcommForm::UpdateEnabledButtons() {
+  // A command's "&Stop" freezes all three until it has ended, even when the
+  // cursor row goes (a click below the last row): "&Stop" is the only way to
+  // end the command, so it must stay enabled. The frame runs these rules
+  // again once the command is over.
+  for (TButton* b : {&FlashSelectedBtn, &EraseSelectedBtn, &ReadSelectedBtn})
+    if (b->Caption() != Idle(*b).IdleCaption) return;
   const int itemIndex = fList ? fList->ItemIndex() : -1;
   if (itemIndex == -1) {
     for (TButton* b : {&ReadSelectedBtn, &FlashSelectedBtn, &EraseSelectedBtn}) b->SetEnabled(false);
     return;
   }
-  // A command's "&Stop" freezes all three until it has ended.
-  for (TButton* b : {&FlashSelectedBtn, &EraseSelectedBtn, &ReadSelectedBtn})
-    if (b->Caption() != Idle(*b).IdleCaption) return;
   for (TButton* b : {&ReadSelectedBtn, &FlashSelectedBtn, &EraseSelectedBtn}) b->SetEnabled(true);
   bool anySelected = false;
   for (int i = 0; i < fImage.PartitionItems.Count && static_cast<size_t>(i) < fImage.PartitionItems.Items.size(); ++i)
