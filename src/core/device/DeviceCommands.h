@@ -70,8 +70,10 @@ class TDeviceCommands {
   void ReadPartitionsCommand();
   // Moves the host's main and spare files of one read into the working image
   // (copying the loaded image there first, once). partitionName names the
-  // partition in the warning about a file of the wrong size.
-  void InjectReadDataIntoTheImageFileRAM(uint32_t mAddr, uint32_t mLeng, const std::string& partitionName = {});
+  // partition in the warning about a file of the wrong size. A partition
+  // whose data would not lie inside the image is refused in the log before
+  // anything is copied or written: false, and the host's files are deleted.
+  bool InjectReadDataIntoTheImageFileRAM(uint32_t mAddr, uint32_t mLeng, const std::string& partitionName = {});
   // "Flash Selected".
   void FlasPartitionsCommand();
   bool WriteCurrentMemoryChunk(uint32_t Addr, uint32_t Leng, uint32_t mData, uint32_t pData, bool AlreadyConnected);
@@ -88,7 +90,12 @@ class TDeviceCommands {
   bool ConnectAndCheckChip(TFlashChipInfo& info);
   void MoveHostFileIntoImage(const std::string& hostFile, uint32_t at, uint32_t expected, const char* what,
                              const std::string& partitionName);
-
+  // The log line refusing a partition whose main or spare data would not lie
+  // inside an image of imageSize bytes (its main area mainArea bytes), or
+  // empty when both fit.
+  std::string RangeRefusal(uint32_t mAddr, uint32_t mLeng, uint64_t imageSize, uint64_t mainArea,
+                           const std::string& partitionName) const;
+  void DeleteHostFiles();
   void DeleteHostFile(const std::string& path);
 
   TQualcommForm& fForm;
