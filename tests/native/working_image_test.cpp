@@ -1,5 +1,6 @@
 // The working image "$tQcmImage.$$$": a read that would not fit in it is
-// refused before a byte is written.
+// refused before a byte is written, and data read from the phone survives
+// the window's closing for as long as it is the loaded image.
 #include "device_window_fixture.h"
 
 namespace kovra::testing {
@@ -90,6 +91,85 @@ TEST_F(DeviceWindowTest, DataThatDoesNotFitIsNotMovedInAndTheHostsFilesGo) {
   EXPECT_EQ(Slice(image, 0xC0000, 0x20000), Bytes(0x20000, 'M'));
   EXPECT_EQ(Slice(image, 0x106000, 0x1000), Bytes(0x1000, 'S'));
   EXPECT_FALSE(HostFilesLeft());
+}
+
+// ---- the working image across showings ---------------------------------------------------
+
+TEST_F(DeviceWindowTest, DataReadFromThePhoneOutlivesTheCloseWhileItIsTheLoadedImage) {
+  // From the device: the table, then every partition.
+  Form->ReadPartitionBtn.Click();
+  ASSERT_EQ(Form->LoadedImageName(), TempImage());
+  Form->InvertSelectedBtn.Click();
+  Form->ReadSelectedBtn.Click();
+  const Bytes device = ReadAll(DevicePath);
+  ASSERT_TRUE(ReadAll(TempPath()) == device);
+
+  for (int showing = 1; showing <= 3; ++showing) {
+    SCOPED_TRACE("after closing " + std::to_string(showing) + " times");
+    Form->FormClose();
+    ASSERT_TRUE(fs::exists(TempPath())) << "closing deleted the data read from the phone";
+    EXPECT_TRUE(ReadAll(TempPath()) == device);
+    // The next showing: list, hex views and saves work on the same file.
+    EXPECT_EQ(Form->LoadedImageName(), TempImage());
+    EXPECT_EQ(Form->PartitionItems().Count, 6);
+    Form->List().SetItemIndex(2);
+    EXPECT_EQ(Form->HexForm().UpperView().DataBlock().FileName, TempImage());
+    EXPECT_EQ(Form->HexForm().UpperView().ChunkLength(), 0x40000);
+  }
+  const fs::path saved = Dir / "saved.bin";
+  Form->SaveDialog.Executor = [&](TFileDialog& d) {
+    d.FileName = saved.string();
+    return true;
+  };
+  Form->MyPopup.Click(8);  // "Save as KOVRA FullFlash Image File..."
+  EXPECT_TRUE(Errors.empty()) << Errors.front();
+  EXPECT_TRUE(ReadAll(saved) == device);
+
+  // Unloading the module deletes it.
+  const fs::path working = TempPath();
+  Form.reset();
+  EXPECT_FALSE(fs::exists(working));
+}
+
+TEST_F(DeviceWindowTest, TheWorkingImageGoesWhenAnotherImageTakesItsPlace) {
+  struct Case {
+    const char* Name;
+    std::function<void(DeviceWindowTest&)> Then;
+    bool KeptAfterIt;   // right after Then
+    bool KeptAtClose;   // after FormClose
+  } const cases[] = {
+      {"another image loaded", [](DeviceWindowTest& t) { t.LoadUserImage(); }, false, false},
+      // The user's mistyped path loads nothing; the working image stays until
+      // the window closes, as an image that is not the loaded one does.
+      {"a load that fails",
+       [](DeviceWindowTest& t) {
+         t.Form->ImageName.SetText((t.Dir / "missing.bin").string());
+         t.Form->CreateList.Click();
+       },
+       true, false},
+      // The working image itself, opened under another spelling, is the
+      // loaded image still.
+      {"the working image under another spelling",
+       [](DeviceWindowTest& t) {
+         t.Form->ImageName.SetText((t.HostDir / "." / kImageTempFileName).string());
+         t.Form->CreateList.Click();
+       },
+       true, true},
+      {"the table fetched again", [](DeviceWindowTest& t) { t.Form->ReadPartitionBtn.Click(); }, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Build(ChipLayout(1));
+    LoadUserImage();
+    Form->List().SetItemIndex(3);
+    Form->ReadSelectedBtn.Click();
+    ASSERT_EQ(Form->LoadedImageName(), TempImage());
+    c.Then(*this);
+    EXPECT_EQ(fs::exists(TempPath()), c.KeptAfterIt);
+    Form->FormClose();
+    EXPECT_EQ(fs::exists(TempPath()), c.KeptAtClose);
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+  }
 }
 
 }  // namespace

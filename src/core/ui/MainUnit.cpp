@@ -145,6 +145,19 @@ TQualcommForm::~TQualcommForm() {
   // The list must not outlive the widgets it was handed, nor keep pointing
   // at rows that go with fImage.
   fList.reset();
+  // The module is being unloaded: the working image goes with it, even while
+  // it is the loaded image.
+  DeleteWorkingImage();
+}
+
+bool TQualcommForm::WorkingImageIsLoaded() const {
+  const std::string& loaded = fImage.LoadedImageName;
+  if (fImageTempName.empty() || loaded.empty()) return false;
+  return loaded == fImageTempName || fCreator->IsSameFile(loaded, fImageTempName);
+}
+
+void TQualcommForm::DeleteWorkingImage() {
+  if (fPlatform.DeleteFile && !fImageTempName.empty()) fPlatform.DeleteFile(fImageTempName);
 }
 
 void TQualcommForm::DeviceButtonClick(TButton& button, int fIndex) {
@@ -281,7 +294,10 @@ void TQualcommForm::FormResize() {
 void TQualcommForm::FormClose() {
   SaveSettings();
   if (HexWindow.Visible()) HexWindow.SetVisible(false);
-  if (fPlatform.DeleteFile && !fImageTempName.empty()) fPlatform.DeleteFile(fImageTempName);
+  // Data read from the phone may exist nowhere else: while the working image
+  // is the loaded image it stays, and the list and hex views stay valid for
+  // the next showing. It goes when another image is loaded or at unload.
+  if (!WorkingImageIsLoaded()) DeleteWorkingImage();
 }
 
 void TQualcommForm::ReadSettings() {
@@ -450,6 +466,9 @@ void TQualcommForm::CreateListClick(TSender sender) {
     ApplyLoadFailure();
     return;
   }
+  // Another image has taken the working image's place: nothing refers to it
+  // any more.
+  if (sender == TSender::CreateList && !WorkingImageIsLoaded()) DeleteWorkingImage();
   fList->SetCoolItemsList(&fImage.PartitionItems);
   fList->SetItemIndex(0);
   for (TButton* b : {&InvertSelectedBtn, &CheckBlanks, &CreateList, &ReadPartitionBtn}) b->SetEnabled(true);
