@@ -2,7 +2,8 @@
 # simulated chip: "&Stop" stays usable after a click below the last row, a
 # read that the image cannot hold is refused before anything is written,
 # and the data read from the phone outlives the window's closings until the
-# module is unloaded. The user's image files are never written.
+# module is unloaded or the host ends. The user's image files are never
+# written.
 . "$(dirname "$0")/lib.sh"
 [ -x "$NATIVE_BIN/ffsample" ] || fail "no ffsample in $NATIVE_BIN"
 work=$(mktemp -d /tmp/kovra-safety.XXXXXX)
@@ -92,6 +93,17 @@ session keep --shows 3
 grep -q '^script: line 9: ok   close' "$work/keep.log" || fail "the first showing did not end with the close"
 cmp "$work/saved.bin" "$work/device-orig.bin" || fail "the image saved after a closing differs from the phone"
 [ -z "$(left_in_host_folder)" ] || fail "files left in the host's folder after the unload: $(left_in_host_folder)"
+
+# 4. A host that ends without unloading the module: the working image goes
+#    with the process all the same.
+cat > "$work/exit.txt" <<SCRIPT
+timeout 60000
+click &Get Partitions from Device
+expect-memo Total quantity of listed partitions: 12
+close
+SCRIPT
+session exit --no-unload
+[ -z "$(left_in_host_folder)" ] || fail "files left in the host's folder at its exit: $(left_in_host_folder)"
 
 [ "$(sha256sum "$work/user.bin" "$work/short.bin" | cut -d' ' -f1)" = "$sums" ] || fail "a user's image changed"
 echo "device_safety_e2e: every step held"
