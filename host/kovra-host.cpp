@@ -44,6 +44,7 @@ struct Options {
   int CloseAfterMs = -1;  // unattended when >= 0
   int Shows = 1;
   bool CentreCheck = true;
+  bool Unload = true;  // FreeLibrary before exiting
   std::wstring Device;  // simulated NAND device file
   std::string Chip;     // PAGE:BLOCK:BLOCKS
   kovra::sim::TSimFaults Faults;
@@ -306,6 +307,7 @@ int Usage() {
       "                     MS milliseconds after each showing; exit 0 when all checks held\n"
       "  --shows N          call DoPluginMain N times (default 1)\n"
       "  --no-centre-check  leave the host window where it is\n"
+      "  --no-unload        exit without FreeLibrary, as a host may\n"
       "  --device FILE      serve the device services from a simulated NAND chip whose\n"
       "                     content is FILE, a full-flash image (created erased if missing)\n"
       "  --chip PAGE:BLOCK:BLOCKS  the chip's geometry (default 2048:0x20000:1024)\n"
@@ -378,6 +380,8 @@ int wmain(int argc, wchar_t** argv) {
       g.Opt.CloseAfterMs = _wtoi(argv[++i]);
     } else if (a == L"--shows" && i + 1 < argc) {
       g.Opt.Shows = _wtoi(argv[++i]);
+    } else if (a == L"--no-unload") {
+      g.Opt.Unload = false;
     } else if (a == L"--no-centre-check") {
       g.Opt.CentreCheck = false;
     } else if (a == L"--device" && i + 1 < argc) {
@@ -459,7 +463,7 @@ int wmain(int argc, wchar_t** argv) {
   if (g.Opt.CloseAfterMs >= 0 && !g.Script) Check(g.Show == g.Opt.Shows, "every showing ran", std::to_string(g.Show));
   if (g.Script) Check(g.Script->Finished() && !g.Script->Failed(), "every script step held");
   THostServer::Instance().SetDevice(nullptr);
-  FreeLibrary(g.Plugin);
+  if (g.Opt.Unload) FreeLibrary(g.Plugin);
   std::printf("%d checks, %d failed\n", g.Checks, g.Failures);
   return g.Failures == 0 ? 0 : 1;
 }

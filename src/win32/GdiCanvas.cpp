@@ -149,9 +149,14 @@ int TGdiCanvas::FitCount(std::string_view utf8, int maxWidth) {
 
 void TGdiCanvas::CopyToScreen() {
   if (fDC == nullptr || fTarget == nullptr) return;
+  // A caret shown in the target is inverted pixels: it is taken off before
+  // the copy and drawn again after, or its blink would leave a ghost. (Both
+  // calls do nothing when the caret is elsewhere.)
+  const BOOL hid = HideCaret(fTarget);
   HDC dc = GetDC(fTarget);
   BitBlt(dc, 0, 0, fWidth, fHeight, fDC, 0, 0, SRCCOPY);
   ReleaseDC(fTarget, dc);
+  if (hid) ShowCaret(fTarget);
 }
 
 }  // namespace kovra::win

@@ -504,26 +504,36 @@ void MainWindow::ShowModal() {
   for (HWND h : disabled.List)
     if (IsWindow(h)) EnableWindow(h, TRUE);
   if (quit) {
-    ShowWindow(fWnd, SW_HIDE);
+    // The host is quitting: the window still closes as it always does
+    // (settings saved, hex window hidden, the working image handled), then
+    // the host's loop gets its WM_QUIT.
+    RunCloseSteps();
     PostQuitMessage(static_cast<int>(msg.wParam));
   }
 }
 
 void MainWindow::Close() {
-  // Closing deletes the working image: not while a command works on it.
-  // A close asks a running device command to stop instead.
   if (fForm->CommandRunning()) {
-    if (fForm->HostStopFlag()) *fForm->HostStopFlag() = 1;
+    // Not while a command works on the image. A device command is asked to
+    // stop through the host's stop byte, which its frame clears when it ends.
+    // A save or blank check does not read the byte: it is left as the host
+    // gave it.
+    if (fForm->DeviceCommands().RunningButton() != nullptr && fForm->HostStopFlag())
+      *fForm->HostStopFlag() = 1;
     return;
   }
+  RunCloseSteps();
+  fModal = false;
+  // Wake the modal loop even when the close came from another thread.
+  PostMessageW(fWnd, WM_NULL, 0, 0);
+}
+
+void MainWindow::RunCloseSteps() {
   if (fClosing) return;
   fClosing = true;
   SyncHexWindowModel();
   fForm->Guarded([this] { fForm->FormClose(); });
-  fModal = false;
   ShowWindow(fWnd, SW_HIDE);
-  // Wake the modal loop even when the close came from another thread.
-  PostMessageW(fWnd, WM_NULL, 0, 0);
 }
 
 void MainWindow::ShowPopup(TPopupMenu& menu, int x, int y) {
@@ -591,15 +601,14 @@ void MainWindow::DrawButton(const DRAWITEMSTRUCT& item) {
   const int shift = pushed ? 1 : 0;
   HGDIOBJ oldFont = SelectObject(item.hDC, fFont);
   const std::wstring caption = Widen(b.Caption());
+  // The caption as this font draws it (the access key's "&" takes no room).
   RECT measure{0, 0, 0, 0};
   DrawTextW(item.hDC, caption.c_str(), -1, &measure, DT_CALCRECT | DT_SINGLELINE);
-  // Glyph and caption centred together; a long caption starts right after
-  // the glyph and may use the whole rest of the face.
-  const int width = rc.right - rc.left;
-  const int total = kGlyphSize + 4 + measure.right;
-  const int start = std::max(3, (width - total) / 2);
-  const int glyphX = rc.left + start + shift, glyphY = rc.top + (rc.bottom - rc.top - kGlyphSize) / 2 + shift;
-  if (HIMAGELIST list = GlyphImageList(fInstance); list && b.ImageIndex() >= 0) {
+  const bool glyph = b.ImageIndex() >= 0;
+  const TGlyphButtonLayout layout =
+      LayoutGlyphButton(rc.right - rc.left, glyph ? kGlyphSize : 0, measure.right - measure.left);
+  const int glyphX = rc.left + layout.GlyphLeft + shift, glyphY = rc.top + (rc.bottom - rc.top - kGlyphSize) / 2 + shift;
+  if (HIMAGELIST list = GlyphImageList(fInstance); list && glyph && layout.ShowGlyph) {
     if (disabled) {
       IMAGELISTDRAWPARAMS p{};
       p.cbSize = sizeof p;
@@ -618,13 +627,15 @@ void MainWindow::DrawButton(const DRAWITEMSTRUCT& item) {
     }
   }
   RECT text = rc;
-  text.left = glyphX + kGlyphSize + 4;
-  text.right = rc.right - 2;
+  text.left = rc.left + layout.TextLeft + shift;
+  text.right = rc.left + layout.TextRight + shift;
   text.top += shift;
   text.bottom += shift;
   SetBkMode(item.hDC, TRANSPARENT);
   SetTextColor(item.hDC, GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
-  DrawTextW(item.hDC, caption.c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+  // Only a caption that the face cannot hold is cut, and then visibly so.
+  DrawTextW(item.hDC, caption.c_str(), -1, &text,
+            DT_LEFT | DT_VCENTER | DT_SINGLELINE | (layout.CaptionFits ? 0 : DT_END_ELLIPSIS));
   SelectObject(item.hDC, oldFont);
   if (item.itemState & ODS_FOCUS) {
     RECT focus = rc;

@@ -56,6 +56,8 @@ class MainWindow {
   bool RunFileDialog(TFileDialog& dialog);
   void SyncHexWindowModel();
   void Close();
+  // What every close does, once per showing: FormClose, then hide.
+  void RunCloseSteps();
 
   HINSTANCE fInstance;
   HWND fWnd = nullptr;

@@ -64,6 +64,10 @@ void PluginModule::Release() {
   MainWindow::UnregisterClasses(module);
 }
 
+void PluginModule::ProcessExit() {
+  if (gInstance && gInstance->fMain) gInstance->fMain->Form().DeleteWorkingImage();
+}
+
 void PluginModule::Initialize(uint32_t requestType, void* arg, uint32_t* inOut) {
   fRegistration.Initialize(requestType, arg, inOut);
 }

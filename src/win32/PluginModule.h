@@ -29,6 +29,9 @@ class PluginModule {
   static PluginModule& Instance();
   // Releases everything at unload; safe when nothing was created.
   static void Release();
+  // The host process ends without unloading us: windows and memory go with
+  // the process, but the working image file would stay in the host's folder.
+  static void ProcessExit();
 
   void Initialize(uint32_t requestType, void* arg, uint32_t* inOut);
   uint32_t DoPluginMain(uint8_t* stopFlag);

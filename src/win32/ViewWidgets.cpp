@@ -25,33 +25,54 @@ std::function<void(const std::string&)>& Reporter() {
   return reporter;
 }
 
-// The system caret follows the caret model. The system has one caret per
-// thread; any other control (an edit box taking the focus) may take it, so
-// a focused owner re-creates it.
+// The system caret follows the caret model. The model's owner is the
+// focusable container, and its place is in the container's coordinates; but
+// the container clips its children, so where a child (the paint box) covers
+// that place a caret drawn into the container would never be seen. The system
+// caret therefore goes to the window that shows its place, in that window's
+// coordinates. The system has one caret per thread; any other control (an
+// edit box taking the focus) may take it, and then it is made again.
 struct TCaretState {
-  HWND Owner = nullptr;
+  HWND Window = nullptr;
   int Width = 0, Height = 0;
   bool Shown = false;
 } gCaret;
 
+bool CaretStillOurs() {
+  if (gCaret.Window == nullptr) return false;
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetCurrentThreadId(), &info)) return true;
+  return info.hwndCaret == gCaret.Window;
+}
+
 void SyncCaret(TCaret& c, bool force) {
-  HWND want = TWinControl::HandleOf(c.Owner());
-  if (force || want != gCaret.Owner || c.Width() != gCaret.Width || c.Height() != gCaret.Height) {
-    if (gCaret.Owner) DestroyCaret();
+  HWND window = TWinControl::HandleOf(c.Owner());
+  POINT at{c.X(), c.Y()};
+  if (window) {
+    HWND child = ChildWindowFromPointEx(window, at, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+    if (child && child != window) {
+      MapWindowPoints(window, child, &at, 1);
+      window = child;
+    }
+  }
+  const bool ours = CaretStillOurs();
+  if (force || !ours || window != gCaret.Window || c.Width() != gCaret.Width || c.Height() != gCaret.Height) {
+    if (ours) DestroyCaret();
     gCaret = {};
-    if (want && CreateCaret(want, nullptr, c.Width(), c.Height())) {
-      gCaret.Owner = want;
+    if (window && CreateCaret(window, nullptr, c.Width(), c.Height())) {
+      gCaret.Window = window;
       gCaret.Width = c.Width();
       gCaret.Height = c.Height();
     }
   }
-  if (gCaret.Owner == nullptr) return;
-  SetCaretPos(c.X(), c.Y());
+  if (gCaret.Window == nullptr) return;
+  SetCaretPos(at.x, at.y);
   if (c.Visible() && !gCaret.Shown) {
-    ShowCaret(gCaret.Owner);
+    ShowCaret(gCaret.Window);
     gCaret.Shown = true;
   } else if (!c.Visible() && gCaret.Shown) {
-    HideCaret(gCaret.Owner);
+    HideCaret(gCaret.Window);
     gCaret.Shown = false;
   }
 }
@@ -242,12 +263,16 @@ LRESULT TWinPaintBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   const int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
   auto down = [&](TMouseButton b) {
     SetCapture(fWnd);
+    fCaptured = GetCapture() == fWnd;
+    fCaptureButton = b;
     Guarded([&] {
       if (fPaint.OnMouseDown) fPaint.OnMouseDown(b, x, y);
     });
     return 0;
   };
   auto up = [&](TMouseButton b) {
+    // Cleared first: the release below reports a capture change of our own.
+    fCaptured = false;
     if (GetCapture() == fWnd) ReleaseCapture();
     Guarded([&] {
       if (fPaint.OnMouseUp) fPaint.OnMouseUp(b, x, y);
@@ -289,6 +314,21 @@ LRESULT TWinPaintBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       Guarded([&] {
         if (fPaint.OnMouseMove) fPaint.OnMouseMove(x, y);
       });
+      return 0;
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse (a menu, a dialog, a drag elsewhere):
+      // the release will never come here, so the press ends now, where the
+      // pointer is.
+      if (fCaptured && reinterpret_cast<HWND>(lp) != fWnd) {
+        fCaptured = false;
+        POINT p{};
+        GetCursorPos(&p);
+        ScreenToClient(fWnd, &p);
+        const TMouseButton b = fCaptureButton;
+        Guarded([&] {
+          if (fPaint.OnMouseUp) fPaint.OnMouseUp(b, static_cast<int>(p.x), static_cast<int>(p.y));
+        });
+      }
       return 0;
   }
   return DefWindowProcW(fWnd, msg, wp, lp);

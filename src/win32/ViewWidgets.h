@@ -83,6 +83,10 @@ class TWinPaintBox : public TWinControl {
  private:
   TPaintBox& fPaint;
   TGdiCanvas fCanvas;
+  // A press holds the mouse capture until its release, or until another
+  // window takes the capture.
+  bool fCaptured = false;
+  TMouseButton fCaptureButton = TMouseButton::mbLeft;
 };
 
 class TWinScrollBox : public TWinControl {

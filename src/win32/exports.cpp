@@ -30,9 +30,15 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     DisableThreadLibraryCalls(instance);
   } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
     // FreeLibrary: the host may load us again, so windows and classes go now.
-    // At process exit (reserved != null) the system reclaims everything.
     try {
       PluginModule::Release();
+    } catch (...) {
+    }
+  } else if (reason == DLL_PROCESS_DETACH) {
+    // Process exit: the system reclaims windows and memory, but not files;
+    // only the working image is deleted.
+    try {
+      PluginModule::ProcessExit();
     } catch (...) {
     }
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -134,14 +135,19 @@ std::vector<TTargetRow> TDeviceCommands::TargetRows(bool withSpare) {
   // Sixty-four bits: a selection of several large partitions must not wrap
   // the gauge round to "nothing selected".
   uint64_t max = 0;
+  bool anyMarked = false;
   for (size_t i = 0; i < rows; ++i) {
     if (!items.Items[i].Selected) continue;
+    anyMarked = true;
     const TPartitionExtent e = PartitionExtent(g, entries[i]);
     targets.push_back({static_cast<int>(i), e.MainOffset, e.MainLength});
     max += e.MainLength;
   }
-  if (max == 0) {
+  if (anyMarked && max == 0) {
+    // Marked rows of no length: the command acts on nothing, and never on
+    // the cursor row, which nobody marked.
     targets.clear();
+  } else if (!anyMarked) {
     const int cursor = fForm.List().ItemIndex();
     if (cursor >= 0 && static_cast<size_t>(cursor) < entries.size()) {
       const TPartitionExtent e = PartitionExtent(g, entries[cursor]);
@@ -151,6 +157,25 @@ std::vector<TTargetRow> TDeviceCommands::TargetRows(bool withSpare) {
   }
   gauge.SetMaxValue(GaugeValue(max));
   return targets;
+}
+
+bool TDeviceCommands::MarkedRowsHoldNothing(const char* action) {
+  const ImageGeometry& g = fForm.Geometry();
+  const std::vector<TQualcommMIBIBEntry>& entries = fForm.PartitionTable().Entries;
+  const std::vector<TPartitionDescriptor>& descriptors = fForm.Descriptors();
+  const TCoolItemsList& items = fForm.PartitionItems();
+  const size_t rows = std::min({static_cast<size_t>(std::max(items.Count, 0)), items.Items.size(), entries.size()});
+  std::string names;
+  uint64_t bytes = 0;
+  for (size_t i = 0; i < rows; ++i) {
+    if (!items.Items[i].Selected) continue;
+    if (!names.empty()) names += ", ";
+    names += "\"" + (i < descriptors.size() ? descriptors[i].PartitionName : std::to_string(i + 1)) + "\"";
+    bytes += PartitionExtent(g, entries[i]).MainLength;
+  }
+  if (names.empty() || bytes != 0) return false;
+  fForm.MyMemo.Add("ERROR: The selected partitions (" + names + ") hold 0 bytes: nothing to " + action + ".");
+  return true;
 }
 
 void TDeviceCommands::FailurePath() {
@@ -279,17 +304,39 @@ void TDeviceCommands::ReadPartitionsCommand() {
   TQualcommForm& f = fForm;
   THostServices& host = Host();
   f.MyMemo.Clear();
+  if (MarkedRowsHoldNothing("read")) return;
   TFlashChipInfo info;
   if (!ConnectAndCheckChip(info)) return;
   const THostWindow window = HostWindow();
-  for (const TTargetRow& row : TargetRows(true)) {
+  const std::vector<TTargetRow> targets = TargetRows(true);
+  const std::vector<TPartitionDescriptor>& d = f.Descriptors();
+  auto nameOf = [&d](const TTargetRow& row) {
+    return static_cast<size_t>(row.Row) < d.size() ? d[row.Row].PartitionName : std::string();
+  };
+  // Every partition must lie inside the working image (a copy of the loaded
+  // image, so of its size) before anything is read or written: data that does
+  // not fit would land in the spare area and then fail half-way.
+  if (!targets.empty()) {
+    const uint64_t imageSize = f.Files().OpenForReading(f.LoadedImageName())->Size();
+    const ImageGeometry& g = f.Geometry();
+    for (const TTargetRow& row : targets) {
+      const std::string refusal =
+          RangeRefusal(row.Address, row.Length, imageSize, uint64_t(g.BlockCount) * g.BlockSize, nameOf(row));
+      if (refusal.empty()) continue;
+      f.MyMemo.Add(refusal + " Nothing was read.");
+      FailurePath();
+      return;
+    }
+  }
+  for (const TTargetRow& row : targets) {
     if (!host.ReadFlash(kChipNumber, row.Address, row.Length, kHostFileTag, {}, -1, f.HostGauge(), 1, window)) {
       FailurePath();
       return;
     }
-    const std::vector<TPartitionDescriptor>& d = f.Descriptors();
-    InjectReadDataIntoTheImageFileRAM(row.Address, row.Length,
-                                      static_cast<size_t>(row.Row) < d.size() ? d[row.Row].PartitionName : "");
+    if (!InjectReadDataIntoTheImageFileRAM(row.Address, row.Length, nameOf(row))) {
+      FailurePath();
+      return;
+    }
   }
   f.OnSelectionChange(f.List().ItemIndex(), TMouseButton::mbLeft, 0, 0);
   for (const std::string& line : DetectHTCPartitionMaybe(f.PartitionTable())) f.MyMemo.Add(line);
@@ -297,11 +344,39 @@ void TDeviceCommands::ReadPartitionsCommand() {
   f.MyGauge.SetPosition(0);
 }
 
-void TDeviceCommands::InjectReadDataIntoTheImageFileRAM(uint32_t mAddr, uint32_t mLeng,
+std::string TDeviceCommands::RangeRefusal(uint32_t mAddr, uint32_t mLeng, uint64_t imageSize, uint64_t mainArea,
+                                          const std::string& partitionName) const {
+  const uint64_t spareAt = mainArea + mAddr / 32;
+  const uint64_t spareLength = mLeng / 32;
+  if (uint64_t(mAddr) + mLeng <= mainArea && spareAt + spareLength <= imageSize) return {};
+  auto hex = [](uint64_t v) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "0x%08llX", static_cast<unsigned long long>(v));
+    return std::string(buf);
+  };
+  return "ERROR: Partition \"" + partitionName + "\" does not fit in the image: its main data is " + hex(mLeng) +
+         " bytes at " + hex(mAddr) + " and its spare data " + hex(spareLength) + " bytes at " + hex(spareAt) +
+         ", but the image holds " + hex(imageSize) + " bytes, of which " + hex(mainArea) + " are main data.";
+}
+
+bool TDeviceCommands::InjectReadDataIntoTheImageFileRAM(uint32_t mAddr, uint32_t mLeng,
                                                         const std::string& partitionName) {
   TQualcommForm& f = fForm;
   const std::string& tempName = f.ImageTempName();
   std::vector<uint8_t>& buffer = f.TransferBuffer();
+  const ImageGeometry& g = f.Geometry();
+  {
+    // Checked before the copy and before any byte goes in: the working image
+    // is the loaded image or a copy of it, so it has the loaded image's size.
+    const uint64_t imageSize = f.Files().OpenForReading(f.LoadedImageName())->Size();
+    const std::string refusal =
+        RangeRefusal(mAddr, mLeng, imageSize, uint64_t(g.BlockCount) * g.BlockSize, partitionName);
+    if (!refusal.empty()) {
+      f.MyMemo.Add(refusal + " Nothing was written into the image.");
+      DeleteHostFiles();
+      return false;
+    }
+  }
   if (f.LoadedImageName() != tempName) {
     // Another spelling of the working image must not be emptied while it is
     // the copy's source.
@@ -322,15 +397,20 @@ void TDeviceCommands::InjectReadDataIntoTheImageFileRAM(uint32_t mAddr, uint32_t
     }
     f.SetLoadedImageName(tempName);
   }
-  const ImageGeometry& g = f.Geometry();
   const uint32_t spareOffset = g.BlockCount * g.BlockSize + mAddr / 32;
   f.MyStatus.SetPanelText(0, kTextProcessingData);
   f.Platform().Pump();
   MoveHostFileIntoImage(f.HostDir() + kHostMainFileName, mAddr, mLeng, "main", partitionName);
   MoveHostFileIntoImage(f.HostDir() + kHostSpareFileName, spareOffset, mLeng / 32, "spare", partitionName);
-  for (const char* name : {kHostReadFileName, kHostMainFileName, kHostSpareFileName}) DeleteHostFile(f.HostDir() + name);
+  DeleteHostFiles();
   f.MyStatus.SetPanelText(0, "");
   f.Platform().Pump();
+  return true;
+}
+
+void TDeviceCommands::DeleteHostFiles() {
+  for (const char* name : {kHostReadFileName, kHostMainFileName, kHostSpareFileName})
+    DeleteHostFile(fForm.HostDir() + name);
 }
 
 void TDeviceCommands::MoveHostFileIntoImage(const std::string& hostFile, uint32_t at, uint32_t expected,
@@ -377,6 +457,7 @@ void TDeviceCommands::DeleteHostFile(const std::string& path) {
 void TDeviceCommands::FlasPartitionsCommand() {
   TQualcommForm& f = fForm;
   f.MyMemo.Clear();
+  if (MarkedRowsHoldNothing("flash")) return;
   bool alreadyConnected = false;
   for (const TTargetRow& row : TargetRows(true)) {
     if (!WriteCurrentMemoryChunk(row.Address, row.Length, 0, 0, alreadyConnected)) {
@@ -422,6 +503,7 @@ void TDeviceCommands::ErasPartitionsCommand() {
   TQualcommForm& f = fForm;
   THostServices& host = Host();
   f.MyMemo.Clear();
+  if (MarkedRowsHoldNothing("erase")) return;
   TFlashChipInfo info;
   if (!ConnectAndCheckChip(info)) return;
   f.MyMemo.Add("");

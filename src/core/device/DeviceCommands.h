@@ -55,10 +55,14 @@ class TDeviceCommands {
   // The button whose command runs, or null.
   TButton* RunningButton() const { return fRunning; }
 
-  // The selected rows in row order, or the cursor row alone when no selected
-  // row has a length; sets the gauge's maximum to their bytes (plus a
-  // thirty-second for the cursor row alone when withSpare).
+  // The marked rows in row order, or the cursor row alone when no row is
+  // marked; sets the gauge's maximum to their bytes (plus a thirty-second for
+  // the cursor row alone when withSpare). Marked rows that hold no byte give
+  // no target: the command must never fall back to a row nobody marked.
   std::vector<TTargetRow> TargetRows(bool withSpare);
+  // True (and the log says so) when rows are marked but hold no byte between
+  // them; `action` completes "nothing to ...".
+  bool MarkedRowsHoldNothing(const char* action);
 
   // "&Get Partitions from Device".
   void ReadPartitiontCommand();
@@ -66,8 +70,10 @@ class TDeviceCommands {
   void ReadPartitionsCommand();
   // Moves the host's main and spare files of one read into the working image
   // (copying the loaded image there first, once). partitionName names the
-  // partition in the warning about a file of the wrong size.
-  void InjectReadDataIntoTheImageFileRAM(uint32_t mAddr, uint32_t mLeng, const std::string& partitionName = {});
+  // partition in the warning about a file of the wrong size. A partition
+  // whose data would not lie inside the image is refused in the log before
+  // anything is copied or written: false, and the host's files are deleted.
+  bool InjectReadDataIntoTheImageFileRAM(uint32_t mAddr, uint32_t mLeng, const std::string& partitionName = {});
   // "Flash Selected".
   void FlasPartitionsCommand();
   bool WriteCurrentMemoryChunk(uint32_t Addr, uint32_t Leng, uint32_t mData, uint32_t pData, bool AlreadyConnected);
@@ -84,6 +90,12 @@ class TDeviceCommands {
   bool ConnectAndCheckChip(TFlashChipInfo& info);
   void MoveHostFileIntoImage(const std::string& hostFile, uint32_t at, uint32_t expected, const char* what,
                              const std::string& partitionName);
+  // The log line refusing a partition whose main or spare data would not lie
+  // inside an image of imageSize bytes (its main area mainArea bytes), or
+  // empty when both fit.
+  std::string RangeRefusal(uint32_t mAddr, uint32_t mLeng, uint64_t imageSize, uint64_t mainArea,
+                           const std::string& partitionName) const;
+  void DeleteHostFiles();
   void DeleteHostFile(const std::string& path);
 
   TQualcommForm& fForm;

@@ -1,5 +1,7 @@
 #include "ui/Controls.h"
 
+#include <algorithm>
+
 namespace kovra {
 
 void TButton::SetCaption(const std::string& caption) {
@@ -12,6 +14,43 @@ void TButton::SetImageIndex(int index) {
   if (index == fImageIndex) return;
   fImageIndex = index;
   Notify(TWidgetChange::State);
+}
+
+TGlyphButtonLayout LayoutGlyphButton(int buttonWidth, int glyphWidth, int textWidth) {
+  glyphWidth = std::max(glyphWidth, 0);
+  textWidth = std::max(textWidth, 0);
+  const int wantedGap = glyphWidth > 0 ? kButtonGlyphGap : 0;
+  const int faceRight = buttonWidth - kButtonFaceEdge;
+  TGlyphButtonLayout l;
+  const int total = glyphWidth + wantedGap + textWidth;
+  if (total <= buttonWidth - 2 * kButtonMargin) {
+    l.GlyphLeft = (buttonWidth - total) / 2;
+    l.TextLeft = l.GlyphLeft + glyphWidth + wantedGap;
+    l.TextRight = std::max(l.TextLeft + textWidth, faceRight);
+    return l;
+  }
+  // Too wide for the usual room: the gap narrows first, then the content
+  // uses the whole face.
+  const int slack = buttonWidth - 2 * kButtonFaceEdge - glyphWidth - textWidth;
+  if (slack >= 0) {
+    const int gap = std::min(wantedGap, slack);
+    l.GlyphLeft = kButtonFaceEdge + (slack - gap) / 2;
+    l.TextLeft = l.GlyphLeft + glyphWidth + gap;
+    l.TextRight = faceRight;
+    return l;
+  }
+  const int face = buttonWidth - 2 * kButtonFaceEdge;
+  if (textWidth <= face) {
+    l.ShowGlyph = glyphWidth == 0;
+    l.GlyphLeft = l.TextLeft = kButtonFaceEdge + (face - textWidth) / 2;
+    l.TextRight = faceRight;
+    return l;
+  }
+  l.GlyphLeft = kButtonFaceEdge;
+  l.TextLeft = kButtonFaceEdge + glyphWidth + (glyphWidth > 0 ? 1 : 0);
+  l.TextRight = std::max(faceRight, l.TextLeft);
+  l.CaptionFits = false;
+  return l;
 }
 
 void TCheckBox::SetChecked(bool checked) {

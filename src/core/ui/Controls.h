@@ -29,6 +29,24 @@ class TButton : public TWidget {
   int fImageIndex = -1;
 };
 
+// Where a push button's glyph and caption go, in pixels from the button's
+// left edge. Both are centred together with a gap between them while the
+// caption fits; a longer caption first gets a narrower gap and the room up
+// to the face's edges. When even that is too little, the caption wins over
+// the glyph: it shows whole, without the glyph, whenever the face can hold
+// it. Only a caption wider than the face is cut (beside its glyph).
+struct TGlyphButtonLayout {
+  int GlyphLeft = 0;
+  int TextLeft = 0;
+  int TextRight = 0;  // exclusive; the caption is clipped there
+  bool ShowGlyph = true;
+  bool CaptionFits = true;
+};
+inline constexpr int kButtonFaceEdge = 2;  // the push frame's border
+inline constexpr int kButtonMargin = 3;    // the room kept beside centred content
+inline constexpr int kButtonGlyphGap = 4;
+TGlyphButtonLayout LayoutGlyphButton(int buttonWidth, int glyphWidth, int textWidth);
+
 class TCheckBox : public TWidget {
  public:
   std::string Caption;

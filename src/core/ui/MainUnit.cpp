@@ -145,6 +145,19 @@ TQualcommForm::~TQualcommForm() {
   // The list must not outlive the widgets it was handed, nor keep pointing
   // at rows that go with fImage.
   fList.reset();
+  // The module is being unloaded: the working image goes with it, even while
+  // it is the loaded image.
+  DeleteWorkingImage();
+}
+
+bool TQualcommForm::WorkingImageIsLoaded() const {
+  const std::string& loaded = fImage.LoadedImageName;
+  if (fImageTempName.empty() || loaded.empty()) return false;
+  return loaded == fImageTempName || fCreator->IsSameFile(loaded, fImageTempName);
+}
+
+void TQualcommForm::DeleteWorkingImage() {
+  if (fPlatform.DeleteFile && !fImageTempName.empty()) fPlatform.DeleteFile(fImageTempName);
 }
 
 void TQualcommForm::DeviceButtonClick(TButton& button, int fIndex) {
@@ -281,7 +294,10 @@ void TQualcommForm::FormResize() {
 void TQualcommForm::FormClose() {
   SaveSettings();
   if (HexWindow.Visible()) HexWindow.SetVisible(false);
-  if (fPlatform.DeleteFile && !fImageTempName.empty()) fPlatform.DeleteFile(fImageTempName);
+  // Data read from the phone may exist nowhere else: while the working image
+  // is the loaded image it stays, and the list and hex views stay valid for
+  // the next showing. It goes when another image is loaded or at unload.
+  if (!WorkingImageIsLoaded()) DeleteWorkingImage();
 }
 
 void TQualcommForm::ReadSettings() {
@@ -383,14 +399,17 @@ std::string TQualcommForm::NumberedOrSelected(const char* selected, const char* 
 }
 
 void TQualcommForm::UpdateEnabledButtons() {
+  // A command's "&Stop" freezes all three until it has ended, even when the
+  // cursor row goes (a click below the last row): "&Stop" is the only way to
+  // end the command, so it must stay enabled. The frame runs these rules
+  // again once the command is over.
+  for (TButton* b : {&FlashSelectedBtn, &EraseSelectedBtn, &ReadSelectedBtn})
+    if (b->Caption() != Idle(*b).IdleCaption) return;
   const int itemIndex = fList ? fList->ItemIndex() : -1;
   if (itemIndex == -1) {
     for (TButton* b : {&ReadSelectedBtn, &FlashSelectedBtn, &EraseSelectedBtn}) b->SetEnabled(false);
     return;
   }
-  // A command's "&Stop" freezes all three until it has ended.
-  for (TButton* b : {&FlashSelectedBtn, &EraseSelectedBtn, &ReadSelectedBtn})
-    if (b->Caption() != Idle(*b).IdleCaption) return;
   for (TButton* b : {&ReadSelectedBtn, &FlashSelectedBtn, &EraseSelectedBtn}) b->SetEnabled(true);
   bool anySelected = false;
   for (int i = 0; i < fImage.PartitionItems.Count && static_cast<size_t>(i) < fImage.PartitionItems.Items.size(); ++i)
@@ -447,6 +466,9 @@ void TQualcommForm::CreateListClick(TSender sender) {
     ApplyLoadFailure();
     return;
   }
+  // Another image has taken the working image's place: nothing refers to it
+  // any more.
+  if (sender == TSender::CreateList && !WorkingImageIsLoaded()) DeleteWorkingImage();
   fList->SetCoolItemsList(&fImage.PartitionItems);
   fList->SetItemIndex(0);
   for (TButton* b : {&InvertSelectedBtn, &CheckBlanks, &CreateList, &ReadPartitionBtn}) b->SetEnabled(true);

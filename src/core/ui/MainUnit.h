@@ -190,6 +190,11 @@ class TQualcommForm {
   // The popup items' designed captions.
   static const std::array<const char*, 9> kPopupCaptions;
 
+  // Whether the loaded image is the working image (any spelling of it).
+  bool WorkingImageIsLoaded() const;
+  // Deletes the working image file, if there is one.
+  void DeleteWorkingImage();
+
  private:
   void LayoutControls();
   void ApplyLoadFailure();
