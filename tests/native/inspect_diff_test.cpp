@@ -92,6 +92,8 @@ TEST_P(ImageDiffOfGeometry, OneByteInMainOrSpareIsFoundWithItsOffsetAndBlock) {
        {{"LAST", TDiffStatus::Different, int64_t(lastMain - 1), 1, int64_t(lastMain / 32 - 1), 1}}},
       {"the first and the last block of P, the later one changed first", {4 * bs + 9, 1 * bs + 0x10},
        {{"P", TDiffStatus::Different, 0x10, 2, kSame, 0}}},
+      {"spare bytes of P's first and third block, read in one piece", {g.SpareOf(3) + 1, g.SpareOf(1) + 5},
+       {{"P", TDiffStatus::Different, kSame, 0, 5, 2}}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.What);
