@@ -74,7 +74,8 @@ void AddReplaceCommand(CLI::App& app, TCommandTable& table) {
       "Writes OUT, a copy of IMAGE whose partition data of the kind given are the bytes of FILE. "
       "FILE must have exactly the size that save writes for that partition and kind (save, then "
       "replace with the same file, gives IMAGE byte for byte). IMAGE is only read; OUT may not "
-      "be IMAGE or FILE under any name or link. A refused or failed command leaves no OUT");
+      "be IMAGE or FILE under any name or link. A refused command does not touch OUT; when writing "
+      "fails on the way, the unfinished OUT is removed");
   AddLoadOptions(sub, options->Load);
   AddPartitionChoice(sub, options->Partition, "The partition to replace");
   sub->add_option("--kind", options->Kind,
