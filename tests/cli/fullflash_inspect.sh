@@ -112,6 +112,7 @@ $last $((main + lastBase * bs / 32)) $((lastBlocks * bs / 32)) --spare --offset 
 $p3 $((b3 * bs)) $((n3 * bs)) --length 0
 CASES
 done
+mkdir -p parts
 # The table's own bytes, by hand: the MIBIB block of the default sample.
 expect_rc 0 "$FF" hexdump sample.bin --name MIBIB --offset 0x800 --length 0x20
 cat > want.txt <<'TXT'
@@ -144,6 +145,18 @@ for bad in "--offset -1" "--offset 0x" "--offset 1e3" "--length 0x100000000" "--
   # shellcheck disable=SC2086
   expect_rc 2 "$FF" hexdump sample.bin --name SBL1 $bad
 done
+# Positions as numbers are typed: 010 is the tenth partition (FOTA), never
+# the eighth; 0x0A too.
+"$FF" hexdump sample.bin --name FOTA --length 16 > want.txt
+for pos in 10 010 0x0A; do
+  expect_rc 0 "$FF" hexdump sample.bin --position $pos --length 16
+  same out.txt want.txt "--position $pos is not FOTA"
+done
+expect_rc 0 "$FF" save sample.bin --position 010 --kind spare --prefix parts/pos
+[ "$(cat out.txt)" = parts/pos000004400000_FOTA.bin ] || fail "save --position 010: $(cat out.txt)"
+for pos in 0 0x0 -1 1.5 x; do expect_rc 2 "$FF" replace sample.bin --position $pos --kind main --from z.bin o.bin; done
+expect_rc 1 "$FF" hexdump sample.bin --position 13
+err_is "No partition at position 13 (the table has 12)"
 expect_rc 2 "$FF" hexdump sample.bin
 expect_rc 1 "$FF" hexdump sample.bin --name NOPE
 err_is "No partition named NOPE"

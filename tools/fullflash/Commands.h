@@ -37,10 +37,12 @@ void AddLoadOptions(CLI::App* sub, TLoadOptions& options);
 // and returns false: the command then exits with kExitFailed.
 bool LoadImageForCommand(const TLoadOptions& options, kovra::TImageLoadResult& result);
 
-// --name NAME | --position N, exactly one of them.
+// --name NAME | --position N, exactly one of them. The position is read
+// like offsets (decimal or 0x hex), so that "010" is the tenth partition,
+// not the eighth: a command that writes must not pick a partition by octal.
 struct TPartitionChoice {
   std::string Name;
-  uint32_t Position = 0;
+  std::string PositionText;
 };
 void AddPartitionChoice(CLI::App* sub, TPartitionChoice& choice, const std::string& what);
 
@@ -54,6 +56,8 @@ int FindPartitionRow(const TPartitionChoice& choice, const kovra::TImageLoadResu
 bool ParseNumberText(const std::string& text, uint32_t& value);
 // CLI11 check of the same, for options read as text.
 CLI::Validator NumberText();
+// The same for a position: from 1.
+CLI::Validator PositionText();
 
 // One line of UTF-8 text to stdout or stderr.
 void PrintLine(std::FILE* stream, const std::string& text);

@@ -29,24 +29,26 @@ void AddPartitionChoice(CLI::App* sub, TPartitionChoice& choice, const std::stri
   CLI::Option_group* which = sub->add_option_group("partition", what);
   which->add_option("--name", choice.Name,
                     "Partition name as listed (\"BOOT\") or as stored (\"0:BOOT\")");
-  which->add_option("--position", choice.Position, "Position in the table, from 1")
-      ->check(CLI::PositiveNumber);
+  which->add_option("--position", choice.PositionText, "Position in the table, from 1 (decimal or 0x hex)")
+      ->check(PositionText());
   which->require_option(1);
 }
 
 int FindPartitionRow(const TPartitionChoice& choice, const kovra::TImageLoadResult& r) {
   const size_t count = r.Descriptors.size();
+  uint32_t position = 0;
+  if (!choice.PositionText.empty()) ParseNumberText(choice.PositionText, position);   // checked
   int row = -1;
-  if (choice.Position != 0) {
-    if (choice.Position <= count) row = int(choice.Position - 1);
+  if (position != 0) {
+    if (position <= count) row = int(position - 1);
   } else {
     for (size_t i = 0; i < count && row < 0; ++i)
       if (r.Descriptors[i].PartitionName == choice.Name) row = int(i);
     if (row < 0) row = kovra::FindPartitionByName(r.PartitionTable, choice.Name);
   }
   if (row < 0)
-    PrintLine(stderr, choice.Position != 0
-                          ? "No partition at position " + std::to_string(choice.Position) +
+    PrintLine(stderr, position != 0
+                          ? "No partition at position " + std::to_string(position) +
                                 " (the table has " + std::to_string(count) + ")"
                           : "No partition named " + choice.Name);
   return row;
@@ -80,6 +82,17 @@ CLI::Validator NumberText() {
                    : "not a number from 0 to 0xFFFFFFFF (decimal, or hex after 0x): " + text;
       },
       "NUMBER");
+}
+
+CLI::Validator PositionText() {
+  return CLI::Validator(
+      [](std::string& text) {
+        uint32_t position = 0;
+        return ParseNumberText(text, position) && position != 0
+                   ? std::string()
+                   : "not a position from 1 (decimal, or hex after 0x): " + text;
+      },
+      "POSITION");
 }
 
 void PrintLine(std::FILE* stream, const std::string& text) {
