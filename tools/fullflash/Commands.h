@@ -13,9 +13,10 @@
 namespace fullflash {
 
 // Exit codes.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;   // the image cannot be loaded or read, a file error
-inline constexpr int kExitUsage = 2;    // bad command line
+inline constexpr int kExitOk = 0;         // success; diff: the images are identical
+inline constexpr int kExitFailed = 1;     // the image cannot be loaded or read, a file error
+inline constexpr int kExitUsage = 2;      // bad command line
+inline constexpr int kExitDifferent = 3;  // diff: the images differ
 
 struct TCommandTable {
   std::vector<std::pair<CLI::App*, std::function<int()>>> Commands;
@@ -35,6 +36,28 @@ void AddLoadOptions(CLI::App* sub, TLoadOptions& options);
 // Log). On failure prints the log so far and the failure's text on stderr
 // and returns false: the command then exits with kExitFailed.
 bool LoadImageForCommand(const TLoadOptions& options, kovra::TImageLoadResult& result);
+
+// --name NAME | --position N, exactly one of them. The position is read
+// like offsets (decimal or 0x hex), so that "010" is the tenth partition,
+// not the eighth: a command that writes must not pick a partition by octal.
+struct TPartitionChoice {
+  std::string Name;
+  std::string PositionText;
+};
+void AddPartitionChoice(CLI::App* sub, TPartitionChoice& choice, const std::string& what);
+
+// Row of the partition chosen: by position, or by the name the list shows
+// ("BOOT"), then by the stored name ("0:BOOT"). -1 when there is none, after
+// saying so on stderr.
+int FindPartitionRow(const TPartitionChoice& choice, const kovra::TImageLoadResult& result);
+
+// A number as offsets and lengths are typed: decimal digits, or 0x and hex
+// digits; at most 0xFFFFFFFF. (No octal: "010" is ten.)
+bool ParseNumberText(const std::string& text, uint32_t& value);
+// CLI11 check of the same, for options read as text.
+CLI::Validator NumberText();
+// The same for a position: from 1.
+CLI::Validator PositionText();
 
 // One line of UTF-8 text to stdout or stderr.
 void PrintLine(std::FILE* stream, const std::string& text);

@@ -1,10 +1,12 @@
-// fullflash list IMAGE [--no-htc-adjust] [--json]
+// fullflash list IMAGE [--no-htc-adjust] [--json] [--content]
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
 
 #include "Commands.h"
+#include "ConsoleProgress.h"
 #include "image/PartitionItems.h"
+#include "inspect/PartitionContent.h"
 #include "ui/CoolItems.h"
 
 namespace fullflash {
@@ -13,7 +15,12 @@ namespace {
 struct TListOptions {
   TLoadOptions Load;
   bool Json = false;
+  bool Content = false;
 };
+
+// Without --content nothing of the partitions is read and the output is the
+// list's alone.
+using TContents = std::vector<kovra::TPartitionContent>;
 
 // One row as the list shows it: position, selected mark, name, range, size.
 std::string RowText(const kovra::TCoolItemsList& items, int row) {
@@ -26,7 +33,8 @@ std::string RowText(const kovra::TCoolItemsList& items, int row) {
   return head + name + "  " + cells[3] + "  " + cells[4];
 }
 
-nlohmann::ordered_json JsonOf(const TListOptions& options, const kovra::TImageLoadResult& r) {
+nlohmann::ordered_json JsonOf(const TListOptions& options, const kovra::TImageLoadResult& r,
+                              const TContents& contents) {
   using nlohmann::ordered_json;
   const kovra::ImageGeometry& g = r.Geometry;
   ordered_json doc;
@@ -49,6 +57,7 @@ nlohmann::ordered_json JsonOf(const TListOptions& options, const kovra::TImageLo
                                       {"blocks", d.Blocks},
                                       {"address_range", d.AddressRange},
                                       {"partition_size", d.PartitionSize}});
+    if (i < contents.size()) partitions.back()["content"] = kovra::PartitionContentName(contents[i]);
   }
   doc["partitions"] = std::move(partitions);
   return doc;
@@ -57,15 +66,23 @@ nlohmann::ordered_json JsonOf(const TListOptions& options, const kovra::TImageLo
 int RunList(const TListOptions& options) {
   kovra::TImageLoadResult result;
   if (!LoadImageForCommand(options.Load, result)) return kExitFailed;
+  TContents contents;
+  if (options.Content) {
+    TConsoleProgress progress("Looking at the partitions");
+    contents = kovra::DetectPartitionContents(ExportContextOf(result, progress), result.PartitionTable);
+  }
 
   if (options.Json) {
-    PrintLine(stdout, JsonOf(options, result).dump(2, ' ', false,
-                                                   nlohmann::json::error_handler_t::replace));
+    PrintLine(stdout, JsonOf(options, result, contents).dump(2, ' ', false,
+                                                             nlohmann::json::error_handler_t::replace));
     return kExitOk;
   }
   for (const std::string& line : result.Log) PrintLine(stdout, line);
-  for (int row = 0; row < result.PartitionItems.Count; ++row)
-    PrintLine(stdout, RowText(result.PartitionItems, row));
+  for (int row = 0; row < result.PartitionItems.Count; ++row) {
+    std::string text = RowText(result.PartitionItems, row);
+    if (size_t(row) < contents.size()) text += std::string("  ") + kovra::PartitionContentName(contents[size_t(row)]);
+    PrintLine(stdout, text);
+  }
   return kExitOk;
 }
 
@@ -79,6 +96,11 @@ void AddListCommand(CLI::App& app, TCommandTable& table) {
   AddLoadOptions(sub, options->Load);
   sub->add_flag("--json", options->Json,
                 "One JSON document with the geometry, the log lines and the partitions");
+  sub->add_flag("--content", options->Content,
+                "Say what each partition holds (a last column; \"content\" in JSON): blank (the "
+                "blank check finds it erased), elf, android-boot, ubi, ubifs, squashfs or jffs2 (the "
+                "magic number at the start of its first block), data (anything else). Without it "
+                "no partition data is read");
   table.Add(sub, [options] { return RunList(*options); });
 }
 

@@ -13,8 +13,7 @@ namespace {
 
 struct TSaveOptions {
   TLoadOptions Load;
-  std::string Name;
-  uint32_t Position = 0;
+  TPartitionChoice Partition;
   std::string Kind;
   std::string Prefix;
 };
@@ -35,28 +34,12 @@ void AddKindAndPrefix(CLI::App* sub, TSaveOptions& options) {
 bool SaveMain(const TSaveOptions& o) { return o.Kind != "spare"; }
 bool SaveRedu(const TSaveOptions& o) { return o.Kind != "main"; }
 
-// Row of the partition the options name: by position, or by the name the
-// list shows ("BOOT"), then by the stored name ("0:BOOT"). -1 when none.
-int FindRow(const TSaveOptions& options, const kovra::TImageLoadResult& r) {
-  const size_t count = r.Descriptors.size();
-  if (options.Position != 0) return options.Position <= count ? int(options.Position - 1) : -1;
-  for (size_t i = 0; i < count; ++i)
-    if (r.Descriptors[i].PartitionName == options.Name) return int(i);
-  return kovra::FindPartitionByName(r.PartitionTable, options.Name);
-}
-
 int RunSave(const TSaveOptions& options) {
   kovra::TImageLoadResult result;
   if (!LoadImageForCommand(options.Load, result)) return kExitFailed;
   PrintLoadWarnings(result);
-  const int row = FindRow(options, result);
-  if (row < 0) {
-    PrintLine(stderr, options.Position != 0
-                          ? "No partition at position " + std::to_string(options.Position) +
-                                " (the table has " + std::to_string(result.Descriptors.size()) + ")"
-                          : "No partition named " + options.Name);
-    return kExitFailed;
-  }
+  const int row = FindPartitionRow(options.Partition, result);
+  if (row < 0) return kExitFailed;
   std::string written;
   {
     TConsoleProgress progress("Saving " + result.Descriptors[size_t(row)].PartitionName);
@@ -94,12 +77,7 @@ void AddSaveCommands(CLI::App& app, TCommandTable& table) {
               "file's name. Unsafe characters of a stored name (/ \\ : * ? \" < > |, control "
               "characters, runs of dots) become \"_\"");
   AddLoadOptions(sub, save->Load);
-  CLI::Option_group* which = sub->add_option_group("partition", "The partition to save");
-  which->add_option("--name", save->Name,
-                    "Partition name as listed (\"BOOT\") or as stored (\"0:BOOT\")");
-  which->add_option("--position", save->Position, "Position in the table, from 1")
-      ->check(CLI::PositiveNumber);
-  which->require_option(1);
+  AddPartitionChoice(sub, save->Partition, "The partition to save");
   AddKindAndPrefix(sub, *save);
   table.Add(sub, [save] { return RunSave(*save); });
 

@@ -9,9 +9,13 @@
 int main(int argc, char** argv) {
   fullflash::TConsoleArgs args(argc, argv);   // UTF-8 arguments on every platform
 
-  CLI::App app{"Lists and extracts the partitions of full-flash NAND image files.", "fullflash"};
+  CLI::App app{"Lists, saves, dumps, compares and mends the partitions of full-flash NAND image files.", "fullflash"};
   app.set_version_flag("--version", fullflash::VersionText());
   app.require_subcommand(1);
+  app.footer(
+      "Exit codes: 0 success (diff: the images are identical), 1 error (an image cannot be "
+      "loaded or read, a file error, a refused output), 2 bad command line, 3 diff: the images "
+      "differ.");
 
   fullflash::TCommandTable commands;
   fullflash::AddListCommand(app, commands);
