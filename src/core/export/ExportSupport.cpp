@@ -24,6 +24,20 @@ TBlockBuffer::TBlockBuffer(const TExportContext& ctx)
   fBuffer->resize(ctx.Geometry.BlockSize);
 }
 
+TStepBuffer::TStepBuffer(const ImageGeometry& geometry, uint32_t bytes) {
+  const uint32_t blockSize = geometry.BlockSize;
+  if (blockSize == 0) throw std::invalid_argument("No image is loaded (block size 0)");
+  fBlocks = bytes / blockSize != 0 ? bytes / blockSize : 1;
+  fMainSize = size_t(fBlocks) * blockSize;
+  fSize = fMainSize + fMainSize / 32;
+  fData.reset(new uint8_t[fSize]);
+}
+
+uint32_t SpareBytesOf(uint32_t mainLength, uint32_t blockSize) {
+  if (blockSize == 0) return 0;
+  return mainLength / blockSize * (blockSize / 32) + mainLength % blockSize / 32;
+}
+
 void RefuseOutputOntoImage(const TExportContext& ctx, const std::string& outputPath) {
   if (CreatorOf(ctx).IsSameFile(ctx.LoadedImageName, outputPath))
     throw TFileError("Cannot write to the loaded image itself: " + outputPath +

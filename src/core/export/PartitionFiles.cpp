@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <stdexcept>
 
 #include "export/ExportSupport.h"
@@ -60,35 +61,23 @@ void CopyPartitionIntoFile(const TExportContext& ctx, const TPartitionExtent& ex
   RefuseOutputOntoImage(ctx, outputPath);
   std::unique_ptr<TReadableFile> image = OpenerOf(ctx).OpenForReading(ctx.LoadedImageName);
   std::unique_ptr<TWritableFile> output = CreatorOf(ctx).CreateForWriting(outputPath);
+  TStepBuffer steps(ctx.Geometry, kCopyStepBytes);
 
-  if (saveMain) {
-    uint64_t at = extent.MainOffset;
-    for (uint32_t rest = extent.MainLength; rest != 0;) {
-      const uint32_t k = std::min(blockSize, rest);
-      hooks.StepGauge(1);
-      hooks.ProcessMessages();
-      image->ReadAt(at, buffer.Data(), k);
-      output->Write(buffer.Data(), k);
-      at += k;
-      rest -= k;
-    }
-  }
+  // Each stretch is copied as if block by block (the gauge and the window's
+  // messages once per block, the same bytes and errors), in large steps.
+  const auto counted = [&hooks] {
+    hooks.StepGauge(1);
+    hooks.ProcessMessages();
+  };
+  if (saveMain)
+    output->CopyFrom(*image, extent.MainOffset, extent.MainLength, blockSize, steps.Data(), steps.MainSize(),
+                     counted);
   if (saveRedu) {
     // The spare pass moves the gauge only when it is the file's only pass, so
     // that every kind counts each block once.
-    const bool counted = !saveMain;
-    uint64_t at = extent.SpareOffset;
-    for (uint32_t rest = extent.MainLength; rest != 0;) {
-      const uint32_t k = std::min(blockSize, rest);
-      if (counted) {
-        hooks.StepGauge(1);
-        hooks.ProcessMessages();
-      }
-      image->ReadAt(at, buffer.Data(), k / 32);
-      output->Write(buffer.Data(), k / 32);
-      at += k / 32;
-      rest -= k;
-    }
+    const std::function<void()> silent = [] {};
+    output->CopyFrom(*image, extent.SpareOffset, SpareBytesOf(extent.MainLength, blockSize), blockSize / 32,
+                     steps.Data(), steps.MainSize(), saveMain ? silent : std::function<void()>(counted));
   }
   output->Close();
 }
