@@ -318,7 +318,9 @@ TEST_F(LargeSteps, PartitionFilesHoldTheirRangesOnEveryPath) {
         EXPECT_EQ(hooks.Messages, blocks) << "the window's messages once per block";
         EXPECT_EQ(hooks.Position, 0);
         if (path == TPath::InSystem) {
-          EXPECT_GT(kernel.Copied, 0u) << "no copy inside the system";
+          if (DefaultKernelCopy().Available()) {
+            EXPECT_GT(kernel.Copied, 0u) << "no copy inside the system";
+          }
         } else {
           EXPECT_LE(kernel.Refusals, 4) << "refused once per file, then not asked";
         }
@@ -337,7 +339,9 @@ TEST_F(LargeSteps, ImageSaveReadsInLargeStepsAndCopiesInsideTheSystem) {
       // 96 blocks of main data in three steps of 32 blocks, the spare data
       // (three pieces of 0x20000) in one.
       {TPath::ReadsAndWrites, 4},
-      {TPath::InSystem, 0},
+      // Nothing passes through the program where the system copies (on
+      // Windows it reads and writes as above).
+      {TPath::InSystem, DefaultKernelCopy().Available() ? 0u : 4u},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(Name(c.Path));

@@ -22,6 +22,8 @@ TImageSavePlan ImageSavePlan(const ImageGeometry& geometry) {
 void SaveAsImageFile(const TExportContext& ctx, const std::string& target) {
   TExportHooks& hooks = HooksOf(ctx);
   const uint32_t blockSize = ctx.Geometry.BlockSize;
+  // Refuses a context without a loaded image and leaves the shared transfer
+  // buffer one block long; the steps go through a buffer of their own.
   TBlockBuffer buffer(ctx);
   RefuseOutputOntoImage(ctx, target);
   const TImageSavePlan plan = ImageSavePlan(ctx.Geometry);

@@ -57,6 +57,8 @@ void CopyPartitionIntoFile(const TExportContext& ctx, const TPartitionExtent& ex
                            bool saveMain, bool saveRedu, const std::string& outputPath) {
   TExportHooks& hooks = HooksOf(ctx);
   const uint32_t blockSize = ctx.Geometry.BlockSize;
+  // Refuses a context without a loaded image and leaves the shared transfer
+  // buffer one block long; the steps go through a buffer of their own.
   TBlockBuffer buffer(ctx);
   RefuseOutputOntoImage(ctx, outputPath);
   std::unique_ptr<TReadableFile> image = OpenerOf(ctx).OpenForReading(ctx.LoadedImageName);
