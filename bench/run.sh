@@ -113,8 +113,12 @@ for geometry in 2k 512; do
   rc=$?
   [ $rc -le 1 ] || failed "$BIN/export_reads first.bin" $rc
   [ $rc -eq 0 ] || { over=1; echo "  blank reads (data): OVER one block per partition"; }
+  # On the all-blank image only the table's partition holds data, not
+  # necessarily in its first block: the limit does not apply there.
   printf '  %-24s ' "blank reads (all blank)"
-  "$BIN/export_reads" blank.bin 2> last.err || failed "$BIN/export_reads blank.bin" $?
+  "$BIN/export_reads" blank.bin 2> last.err
+  rc=$?
+  [ $rc -le 1 ] || failed "$BIN/export_reads blank.bin" $rc
   rm -rf data.bin blank.bin first.bin out
 done
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

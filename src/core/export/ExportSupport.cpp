@@ -1,8 +1,13 @@
 #include "export/ExportSupport.h"
 
+#include <new>
 #include <stdexcept>
 
 namespace kovra::exportdetail {
+
+namespace {
+constexpr std::align_val_t kPage{4096};
+}
 
 TExportHooks& HooksOf(const TExportContext& ctx) {
   static TExportHooks silent;
@@ -30,8 +35,10 @@ TStepBuffer::TStepBuffer(const ImageGeometry& geometry, uint32_t bytes) {
   fBlocks = bytes / blockSize != 0 ? bytes / blockSize : 1;
   fMainSize = size_t(fBlocks) * blockSize;
   fSize = fMainSize + fMainSize / 32;
-  fData.reset(new uint8_t[fSize]);
+  fData.reset(static_cast<uint8_t*>(::operator new(fSize, kPage)));
 }
+
+void TStepBuffer::TFree::operator()(uint8_t* p) const { ::operator delete(p, kPage); }
 
 uint32_t SpareBytesOf(uint32_t mainLength, uint32_t blockSize) {
   if (blockSize == 0) return 0;

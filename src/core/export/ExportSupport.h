@@ -30,7 +30,8 @@ class TBlockBuffer {
 // The buffer of the large steps: main data of up to `bytes` bytes in whole
 // blocks (one block at least), and after it room for their spare data.
 // Allocated once per command and not filled: a copy inside the system never
-// touches it.
+// touches it. It starts on a page: the system copies into a buffer that is
+// not aligned at about half the speed.
 class TStepBuffer {
  public:
   TStepBuffer(const ImageGeometry& geometry, uint32_t bytes);
@@ -45,7 +46,10 @@ class TStepBuffer {
   uint32_t fBlocks;
   size_t fMainSize;
   size_t fSize;
-  std::unique_ptr<uint8_t[]> fData;
+  struct TFree {
+    void operator()(uint8_t* p) const;
+  };
+  std::unique_ptr<uint8_t[], TFree> fData;
 };
 
 // Main data a copy moves per step: a few system calls for the whole image,
