@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 #include "export/ExportSupport.h"
@@ -53,8 +54,12 @@ std::string PartitionFileName(const std::string& prefix, uint32_t mainOffset,
   return prefix + number + "_" + SafePartitionFileNamePart(partitionName) + ".bin";
 }
 
-void CopyPartitionIntoFile(const TExportContext& ctx, const TPartitionExtent& extent,
-                           bool saveMain, bool saveRedu, const std::string& outputPath) {
+namespace {
+
+// One partition's file. steps: the buffer of the large steps, made on the
+// first use and kept for the next partitions of a save of all.
+void CopyPartition(const TExportContext& ctx, const TPartitionExtent& extent, bool saveMain,
+                   bool saveRedu, const std::string& outputPath, std::optional<TStepBuffer>& steps) {
   TExportHooks& hooks = HooksOf(ctx);
   const uint32_t blockSize = ctx.Geometry.BlockSize;
   // Refuses a context without a loaded image and leaves the shared transfer
@@ -63,7 +68,7 @@ void CopyPartitionIntoFile(const TExportContext& ctx, const TPartitionExtent& ex
   RefuseOutputOntoImage(ctx, outputPath);
   std::unique_ptr<TReadableFile> image = OpenerOf(ctx).OpenForReading(ctx.LoadedImageName);
   std::unique_ptr<TWritableFile> output = CreatorOf(ctx).CreateForWriting(outputPath);
-  TStepBuffer steps(ctx.Geometry, kCopyStepBytes);
+  if (!steps) steps.emplace(ctx.Geometry, kCopyStepBytes);
 
   // Each stretch is copied as if block by block (the gauge and the window's
   // messages once per block, the same bytes and errors), in large steps.
@@ -72,16 +77,24 @@ void CopyPartitionIntoFile(const TExportContext& ctx, const TPartitionExtent& ex
     hooks.ProcessMessages();
   };
   if (saveMain)
-    output->CopyFrom(*image, extent.MainOffset, extent.MainLength, blockSize, steps.Data(), steps.MainSize(),
+    output->CopyFrom(*image, extent.MainOffset, extent.MainLength, blockSize, steps->Data(), steps->MainSize(),
                      counted);
   if (saveRedu) {
     // The spare pass moves the gauge only when it is the file's only pass, so
     // that every kind counts each block once.
     const std::function<void()> silent = [] {};
     output->CopyFrom(*image, extent.SpareOffset, SpareBytesOf(extent.MainLength, blockSize), blockSize / 32,
-                     steps.Data(), steps.MainSize(), saveMain ? silent : std::function<void()>(counted));
+                     steps->Data(), steps->MainSize(), saveMain ? silent : std::function<void()>(counted));
   }
   output->Close();
+}
+
+}  // namespace
+
+void CopyPartitionIntoFile(const TExportContext& ctx, const TPartitionExtent& extent,
+                           bool saveMain, bool saveRedu, const std::string& outputPath) {
+  std::optional<TStepBuffer> steps;
+  CopyPartition(ctx, extent, saveMain, saveRedu, outputPath, steps);
 }
 
 std::string SavePartitionDataIntoFile(const TExportContext& ctx, const TQualcomMIBIB& table,
@@ -112,10 +125,11 @@ std::vector<std::string> SaveAllPartitionsDataIntoFile(
   hooks.SetGaugeMax(max);
 
   std::vector<std::string> written;
+  std::optional<TStepBuffer> steps;
   for (size_t i = 0; i < count; ++i) {
     const TPartitionExtent extent = PartitionExtent(ctx.Geometry, table.Entries[i]);
     std::string name = PartitionFileName(prefix, extent.MainOffset, descriptors[i].PartitionName);
-    CopyPartitionIntoFile(ctx, extent, saveMain, saveRedu, name);
+    CopyPartition(ctx, extent, saveMain, saveRedu, name, steps);
     written.push_back(std::move(name));
   }
   hooks.SetGaugePosition(0);
