@@ -1,6 +1,7 @@
 // export_reads IMAGE: runs the blank check over IMAGE and reports how many
 // bytes it read, in all and for each partition, against one block of main
-// and spare data. Exit 0 when no partition with data cost more than that.
+// and spare data. Exit 0 when no partition with data cost more than that,
+// 1 when one did, 2 when the check could not run.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
     kovra::TImageLoadResult r = kovra::LoadImageFileAndProcessIt(argv[1], false);
     if (!r.Ok) {
       std::fprintf(stderr, "%s\n", r.FailureText.c_str());
-      return 1;
+      return 2;
     }
     TCountingOpener opener;
     TPerPartition hooks(opener.Count);
@@ -100,6 +101,6 @@ int main(int argc, char** argv) {
     return worstWithData <= oneBlock ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
-    return 1;
+    return 2;
   }
 }

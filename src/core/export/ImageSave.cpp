@@ -22,6 +22,8 @@ TImageSavePlan ImageSavePlan(const ImageGeometry& geometry) {
 void SaveAsImageFile(const TExportContext& ctx, const std::string& target) {
   TExportHooks& hooks = HooksOf(ctx);
   const uint32_t blockSize = ctx.Geometry.BlockSize;
+  // Refuses a context without a loaded image and leaves the shared transfer
+  // buffer one block long; the steps go through a buffer of their own.
   TBlockBuffer buffer(ctx);
   RefuseOutputOntoImage(ctx, target);
   const TImageSavePlan plan = ImageSavePlan(ctx.Geometry);
@@ -35,24 +37,15 @@ void SaveAsImageFile(const TExportContext& ctx, const std::string& target) {
   std::unique_ptr<TReadableFile> image = OpenerOf(ctx).OpenForReading(ctx.LoadedImageName);
   std::unique_ptr<TWritableFile> output = CreatorOf(ctx).CreateForWriting(target);
 
-  uint64_t at = 0;
-  for (uint32_t piece = 0; piece < plan.MainPieces; ++piece) {
+  // As if piece by piece (the gauge and the window's messages once per
+  // piece, the same bytes and errors), in large steps.
+  TStepBuffer steps(ctx.Geometry, kCopyStepBytes);
+  const auto counted = [&hooks] {
     hooks.StepGauge(1);
     hooks.ProcessMessages();
-    image->ReadAt(at, buffer.Data(), blockSize);
-    output->Write(buffer.Data(), blockSize);
-    at += blockSize;
-  }
-  at = plan.MainBytes;
-  for (uint32_t rest = plan.SpareBytes; rest != 0;) {
-    const uint32_t k = std::min(blockSize, rest);
-    hooks.StepGauge(1);
-    hooks.ProcessMessages();
-    image->ReadAt(at, buffer.Data(), k);
-    output->Write(buffer.Data(), k);
-    at += k;
-    rest -= k;
-  }
+  };
+  output->CopyFrom(*image, 0, plan.MainBytes, blockSize, steps.Data(), steps.MainSize(), counted);
+  output->CopyFrom(*image, plan.MainBytes, plan.SpareBytes, blockSize, steps.Data(), steps.MainSize(), counted);
   output->Close();
   image.reset();
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 
 #include "export/ExportSupport.h"
@@ -52,45 +54,47 @@ std::string PartitionFileName(const std::string& prefix, uint32_t mainOffset,
   return prefix + number + "_" + SafePartitionFileNamePart(partitionName) + ".bin";
 }
 
-void CopyPartitionIntoFile(const TExportContext& ctx, const TPartitionExtent& extent,
-                           bool saveMain, bool saveRedu, const std::string& outputPath) {
+namespace {
+
+// One partition's file. steps: the buffer of the large steps, made on the
+// first use and kept for the next partitions of a save of all.
+void CopyPartition(const TExportContext& ctx, const TPartitionExtent& extent, bool saveMain,
+                   bool saveRedu, const std::string& outputPath, std::optional<TStepBuffer>& steps) {
   TExportHooks& hooks = HooksOf(ctx);
   const uint32_t blockSize = ctx.Geometry.BlockSize;
+  // Refuses a context without a loaded image and leaves the shared transfer
+  // buffer one block long; the steps go through a buffer of their own.
   TBlockBuffer buffer(ctx);
   RefuseOutputOntoImage(ctx, outputPath);
   std::unique_ptr<TReadableFile> image = OpenerOf(ctx).OpenForReading(ctx.LoadedImageName);
   std::unique_ptr<TWritableFile> output = CreatorOf(ctx).CreateForWriting(outputPath);
+  if (!steps) steps.emplace(ctx.Geometry, kCopyStepBytes);
 
-  if (saveMain) {
-    uint64_t at = extent.MainOffset;
-    for (uint32_t rest = extent.MainLength; rest != 0;) {
-      const uint32_t k = std::min(blockSize, rest);
-      hooks.StepGauge(1);
-      hooks.ProcessMessages();
-      image->ReadAt(at, buffer.Data(), k);
-      output->Write(buffer.Data(), k);
-      at += k;
-      rest -= k;
-    }
-  }
+  // Each stretch is copied as if block by block (the gauge and the window's
+  // messages once per block, the same bytes and errors), in large steps.
+  const auto counted = [&hooks] {
+    hooks.StepGauge(1);
+    hooks.ProcessMessages();
+  };
+  if (saveMain)
+    output->CopyFrom(*image, extent.MainOffset, extent.MainLength, blockSize, steps->Data(), steps->MainSize(),
+                     counted);
   if (saveRedu) {
     // The spare pass moves the gauge only when it is the file's only pass, so
     // that every kind counts each block once.
-    const bool counted = !saveMain;
-    uint64_t at = extent.SpareOffset;
-    for (uint32_t rest = extent.MainLength; rest != 0;) {
-      const uint32_t k = std::min(blockSize, rest);
-      if (counted) {
-        hooks.StepGauge(1);
-        hooks.ProcessMessages();
-      }
-      image->ReadAt(at, buffer.Data(), k / 32);
-      output->Write(buffer.Data(), k / 32);
-      at += k / 32;
-      rest -= k;
-    }
+    const std::function<void()> silent = [] {};
+    output->CopyFrom(*image, extent.SpareOffset, SpareBytesOf(extent.MainLength, blockSize), blockSize / 32,
+                     steps->Data(), steps->MainSize(), saveMain ? silent : std::function<void()>(counted));
   }
   output->Close();
+}
+
+}  // namespace
+
+void CopyPartitionIntoFile(const TExportContext& ctx, const TPartitionExtent& extent,
+                           bool saveMain, bool saveRedu, const std::string& outputPath) {
+  std::optional<TStepBuffer> steps;
+  CopyPartition(ctx, extent, saveMain, saveRedu, outputPath, steps);
 }
 
 std::string SavePartitionDataIntoFile(const TExportContext& ctx, const TQualcomMIBIB& table,
@@ -121,10 +125,11 @@ std::vector<std::string> SaveAllPartitionsDataIntoFile(
   hooks.SetGaugeMax(max);
 
   std::vector<std::string> written;
+  std::optional<TStepBuffer> steps;
   for (size_t i = 0; i < count; ++i) {
     const TPartitionExtent extent = PartitionExtent(ctx.Geometry, table.Entries[i]);
     std::string name = PartitionFileName(prefix, extent.MainOffset, descriptors[i].PartitionName);
-    CopyPartitionIntoFile(ctx, extent, saveMain, saveRedu, name);
+    CopyPartition(ctx, extent, saveMain, saveRedu, name, steps);
     written.push_back(std::move(name));
   }
   hooks.SetGaugePosition(0);

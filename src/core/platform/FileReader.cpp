@@ -19,6 +19,11 @@ class TStdioFile final : public TReadableFile {
   ~TStdioFile() override { std::fclose(fFile); }
 
   uint64_t Size() override { return fSize; }
+#ifdef _WIN32
+  int SystemDescriptor() override { return _fileno(fFile); }
+#else
+  int SystemDescriptor() override { return fileno(fFile); }
+#endif
 
   void ReadAt(uint64_t offset, void* buffer, size_t count) override {
     if (count == 0) return;

@@ -20,6 +20,9 @@ class TReadableFile {
   // Reads exactly count bytes at offset, or throws TFileError
   // ("Read beyond end of file: <path> ..." when the file is shorter).
   virtual void ReadAt(uint64_t offset, void* buffer, size_t count) = 0;
+  // The system's descriptor of the open file, for copies that stay inside
+  // the system; -1 for a file the system does not hold (one in memory).
+  virtual int SystemDescriptor() { return -1; }
 };
 
 class TFileOpener {

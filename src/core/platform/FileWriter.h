@@ -5,10 +5,13 @@
 // a failure stays in the file.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/FileError.h"
+#include "platform/FileReader.h"
+#include "platform/KernelCopy.h"
 
 namespace kovra {
 
@@ -19,6 +22,19 @@ class TWritableFile {
   virtual void Write(const void* data, size_t count) = 0;
   // Flushes and closes; throws TFileError when the data did not reach the file.
   virtual void Close() = 0;
+
+  // Appends the count bytes of `from` at offset exactly as reading them in
+  // pieces of pieceSize bytes (the last one shorter) and appending each with
+  // Write would: the same bytes in the file and, when something fails, the
+  // same error with the same bytes written before it. piece() is called once
+  // for every piece: before the piece is read when the copy goes piece by
+  // piece, after a longer stretch has been moved when it goes in larger
+  // steps, and for the failing piece before the error is thrown. buffer holds
+  // bufferSize bytes, at least one piece; a larger one allows larger steps.
+  // This default goes piece by piece; the real file copies large stretches,
+  // inside the system where it can.
+  virtual void CopyFrom(TReadableFile& from, uint64_t offset, uint64_t count, size_t pieceSize,
+                        uint8_t* buffer, size_t bufferSize, const std::function<void()>& piece);
 };
 
 // An existing file written in place (the working image): its size never
@@ -47,6 +63,14 @@ class TFileCreator {
   // Opens an existing file for writing in place, neither created nor
   // truncated. Throws TFileError ("Cannot open file for writing: <path>").
   virtual std::unique_ptr<TUpdatableFile> OpenForUpdate(const std::string& path);
+
+  // The copy inside the system that the files made by CreateForWriting use
+  // (the system's own unless a test puts another one here).
+  void SetKernelCopy(TKernelCopy& copy) { fKernelCopy = &copy; }
+  TKernelCopy& KernelCopy() { return *fKernelCopy; }
+
+ private:
+  TKernelCopy* fKernelCopy = &DefaultKernelCopy();
 };
 
 // The real file system.
