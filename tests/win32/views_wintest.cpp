@@ -362,11 +362,11 @@ TEST_F(ViewsTest, ListFollowsWheelKeysAndHeaderDrags) {
   SendMessageW(V->ListWindow->ScrollBoxHandle(), WM_KEYDOWN, VK_END, 0);
   Pump(30);
   EXPECT_EQ(V->List->ItemIndex(), 11);
-  ASSERT_LE(V->List->ScreenLines(), 9);  // so that the wheel's three rows all move
+  ASSERT_LT(V->List->ScreenLines(), 12);  // the list has to scroll
   EXPECT_EQ(V->List->FirstVisibleRow(), 12 - V->List->ScreenLines());
   SendMessageW(V->ListWindow->ScrollBoxHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
   Pump(30);
-  EXPECT_EQ(V->List->FirstVisibleRow(), 12 - V->List->ScreenLines() - 3);
+  EXPECT_EQ(V->List->FirstVisibleRow(), std::max(12 - V->List->ScreenLines() - 3, 0));
   SendMessageW(V->ListWindow->ScrollBoxHandle(), WM_KEYDOWN, VK_HOME, 0);
   Pump(30);
   EXPECT_EQ(V->List->ItemIndex(), 0);
