@@ -6,6 +6,8 @@
 work=$(mktemp -d)
 out=$work/out.txt
 trap 'rm -rf "$work"' EXIT
+# The window's designed size is checked: no size stored by an earlier session.
+wine reg delete 'HKCU\Software\Mervik\KOVRAPlugin_QualcommTool_Settings' /f >/dev/null 2>&1 </dev/null
 cd "$WIN32_BIN"
 wpath() { winepath -w "$1" 2>/dev/null; }
 dev=$work/device.bin

@@ -7,8 +7,9 @@
 . "$(dirname "$0")/lib.sh"
 [ -x "$NATIVE_BIN/ffsample" ] || fail "no ffsample in $NATIVE_BIN"
 work=$(mktemp -d /tmp/kovra-e2e.XXXXXX)
-trap 'rm -rf "$work"' EXIT
 key='HKCU\Software\Mervik\KOVRAPlugin_QualcommTool_Settings'
+# The size and switch stored here must not reach the tests that run later.
+trap 'rm -rf "$work"; wine reg delete "$key" /f >/dev/null 2>&1 </dev/null' EXIT
 "$NATIVE_BIN/ffsample" -b 256 "$work/phone.bin" >/dev/null || fail "ffsample failed"
 "$NATIVE_BIN/ffsample" -b 256 --no-table "$work/notable.bin" >/dev/null || fail "ffsample failed"
 sum_before=$(sha256sum "$work/phone.bin" | cut -d' ' -f1)
