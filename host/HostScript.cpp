@@ -123,6 +123,14 @@ HWND FindButton(const std::wstring& caption) {
   return nullptr;
 }
 
+// What a failing step saw instead of the button it wanted.
+std::string ButtonCaptions() {
+  std::string list;
+  for (HWND h : VisibleWindows())
+    if (IsPushButton(h) && GetWindowTextLengthW(h) > 0) list += (list.empty() ? "\"" : ", \"") + Utf8(TextOf(h)) + "\"";
+  return list.empty() ? "none" : list;
+}
+
 HWND FindControl(const std::string& word) {
   uint32_t id = 0;
   const bool byId = Number(word, id);
@@ -317,7 +325,7 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
   }
   if (s.Action == "click" || s.Action == "expect-button") {
     HWND button = FindButton(Wide(s.Arg));
-    if (!button) return why = "no button with this caption", Outcome::Pending;
+    if (!button) return why = "no button with this caption; shown: " + ButtonCaptions(), Outcome::Pending;
     if (s.Action == "expect-button") return Outcome::Done;
     if (!IsWindowEnabled(button) || !IsWindowEnabled(GetAncestor(button, GA_ROOT)))
       return why = "the button is disabled", Outcome::Pending;
@@ -447,14 +455,14 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
   }
   if (s.Action == "expect-enabled" || s.Action == "expect-disabled") {
     HWND button = FindButton(Wide(s.Arg));
-    if (!button) return why = "no button with this caption", Outcome::Pending;
+    if (!button) return why = "no button with this caption; shown: " + ButtonCaptions(), Outcome::Pending;
     const bool want = s.Action == "expect-enabled";
     if ((IsWindowEnabled(button) != FALSE) != want) return why = want ? "disabled" : "enabled", Outcome::Pending;
     return Outcome::Done;
   }
   if (s.Action == "expect-checked" || s.Action == "expect-unchecked") {
     HWND box = FindButton(Wide(s.Arg));
-    if (!box) return why = "no check box with this caption", Outcome::Pending;
+    if (!box) return why = "no check box with this caption; shown: " + ButtonCaptions(), Outcome::Pending;
     const bool want = s.Action == "expect-checked";
     if ((SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED) != want)
       return why = want ? "not checked" : "checked", Outcome::Pending;
