@@ -131,6 +131,15 @@ std::string ButtonCaptions() {
   return list.empty() ? "none" : list;
 }
 
+// The host's visible top-level windows, class and caption, for a failing step.
+std::string TopWindows() {
+  std::string list;
+  for (HWND h : VisibleWindows())
+    if (GetAncestor(h, GA_ROOT) == h)
+      list += (list.empty() ? "" : ", ") + Utf8(ClassOf(h)) + " \"" + Utf8(TextOf(h)) + "\"";
+  return list.empty() ? "none" : list;
+}
+
 HWND FindControl(const std::string& word) {
   uint32_t id = 0;
   const bool byId = Number(word, id);
@@ -388,7 +397,7 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
       GetDlgItemTextW(box, 0xFFFF, text, 1024);
       if (std::wstring(text).find(want) != std::wstring::npos) return Outcome::Done;
     }
-    return why = "no message box with this text", Outcome::Pending;
+    return why = "no message box with this text; windows shown: " + TopWindows(), Outcome::Pending;
   }
   if (s.Action == "expect-no-box") {
     for (HWND box : MessageBoxes()) {
@@ -412,7 +421,12 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
     int rowHeight = 0;
     HWND paint = ListPaintBox(rowHeight);
     if (!paint) return why = "no partition list", Outcome::Pending;
-    const LPARAM at = MAKELPARAM(10, static_cast<int>(s.Number) * rowHeight + rowHeight / 2);
+    POINT point{10, static_cast<int>(s.Number) * rowHeight + rowHeight / 2};
+    const LPARAM at = MAKELPARAM(point.x, point.y);
+    // A person's pointer is where they press, and the popup menu opens at
+    // the pointer: left anywhere else, it could open under the menu.
+    ClientToScreen(paint, &point);
+    SetCursorPos(point.x, point.y);
     // Posted: a press that opens the popup menu must not block the script.
     if (s.Action == "list-rclick") {
       PostMessageW(paint, WM_RBUTTONDOWN, MK_RBUTTON, at);
@@ -438,7 +452,9 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
     for (int i = 0; i < static_cast<int>(s.Number); ++i)
       if (!(GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR)) ++downs;
     for (int i = 0; i < downs; ++i) PostMessageW(menuWnd, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(menuWnd, WM_KEYDOWN, VK_RETURN, 0);
+    // The choice as the character Enter gives: a key down would make it only
+    // through TranslateMessage, behind whatever the display sends meanwhile.
+    PostMessageW(menuWnd, WM_CHAR, L'\r', 0);
     return Post(menuWnd);
   }
   if (s.Action == "file-dialog") {
@@ -451,7 +467,7 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
       PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
       return Post(dlg);
     }
-    return why = "no file dialog is open", Outcome::Pending;
+    return why = "no file dialog is open; windows shown: " + TopWindows(), Outcome::Pending;
   }
   if (s.Action == "expect-enabled" || s.Action == "expect-disabled") {
     HWND button = FindButton(Wide(s.Arg));
