@@ -15,14 +15,17 @@ const char kScriptUsage[] =
     "  waits up to the time-out for what it needs, else the run fails with exit code 1:\n"
     "    timeout MS               later steps wait up to MS milliseconds (default 10000)\n"
     "    wait MS                  let MS milliseconds pass\n"
-    "    click CAPTION            click the enabled button with exactly this caption\n"
-    "                             (\"&Stop\", \"OK\"), in any window of the host\n"
+    "    click CAPTION            click the enabled button or check box with exactly this\n"
+    "                             caption (\"&Stop\", \"OK\"), in any window of the host\n"
     "    expect-button CAPTION    a visible button with this caption exists\n"
     "    type CONTROL TEXT        set the text of a control, named by its ID (decimal or\n"
     "                             0x-hex) or its class (Edit), and read it back\n"
     "    expect-memo TEXT         the plug-in's log memo contains TEXT\n"
+    "    expect-no-memo TEXT      the memo does not contain TEXT\n"
+    "    expect-last-line TEXT    the memo's last line is exactly TEXT\n"
     "    expect-status PANEL TEXT status bar panel PANEL shows exactly TEXT (may be empty)\n"
     "    expect-box TEXT          a message box containing TEXT is open\n"
+    "    expect-no-box            no message box or dialog is open\n"
     "    close                    close the plug-in's window (ends this showing)\n"
     "    list-click ROW           left press on row ROW (0-based) of the partition list\n"
     "    list-rclick ROW          right press there (opens the popup menu)\n"
@@ -32,11 +35,20 @@ const char kScriptUsage[] =
     "    file-dialog PATH         type PATH into the open file dialog and press OK\n"
     "    expect-enabled CAPTION   the button with this caption is enabled\n"
     "    expect-disabled CAPTION  the button with this caption is disabled\n"
+    "    expect-checked CAPTION   the check box with this caption is checked\n"
+    "    expect-unchecked CAPTION the check box with this caption is not checked\n"
     "    expect-window CAPTION    a visible window with exactly this caption exists\n"
     "    expect-no-window CAPTION no visible window has this caption\n"
     "    expect-text CONTROL TEXT a control (as for type) shows exactly TEXT\n"
     "    expect-size W H          the plug-in's main window is W x H pixels (outer size)\n"
     "    expect-stop-byte N       the host's stop byte holds N\n"
+    "    expect-file BYTES PATH   the file PATH exists and holds exactly BYTES bytes\n"
+    "    expect-no-file PATH      there is no file PATH\n"
+    "  An action that posts (click, list-*, menu, file-dialog) ends once its messages\n"
+    "  have been dispatched, menu once the menu has closed, file-dialog once the\n"
+    "  dialog has closed: the next step sees the state after it. A condition that\n"
+    "  already held before an action proves nothing about it: pair it with a step\n"
+    "  that only the action makes hold.\n"
     "  The end of the script closes the plug-in's window.\n";
 
 namespace {
@@ -111,6 +123,23 @@ HWND FindButton(const std::wstring& caption) {
   return nullptr;
 }
 
+// What a failing step saw instead of the button it wanted.
+std::string ButtonCaptions() {
+  std::string list;
+  for (HWND h : VisibleWindows())
+    if (IsPushButton(h) && GetWindowTextLengthW(h) > 0) list += (list.empty() ? "\"" : ", \"") + Utf8(TextOf(h)) + "\"";
+  return list.empty() ? "none" : list;
+}
+
+// The host's visible top-level windows, class and caption, for a failing step.
+std::string TopWindows() {
+  std::string list;
+  for (HWND h : VisibleWindows())
+    if (GetAncestor(h, GA_ROOT) == h)
+      list += (list.empty() ? "" : ", ") + Utf8(ClassOf(h)) + " \"" + Utf8(TextOf(h)) + "\"";
+  return list.empty() ? "none" : list;
+}
+
 HWND FindControl(const std::string& word) {
   uint32_t id = 0;
   const bool byId = Number(word, id);
@@ -169,6 +198,15 @@ HWND ListPaintBox(int& rowHeight) {
   return paint;
 }
 
+// The memo's last line, without the line break that may end it.
+std::wstring LastLine(const std::wstring& text) {
+  const size_t end = text.find_last_not_of(L"\r\n");
+  if (end == std::wstring::npos) return {};
+  const size_t lineBreak = text.find_last_of(L'\n', end);
+  const size_t begin = lineBreak == std::wstring::npos ? 0 : lineBreak + 1;
+  return text.substr(begin, end + 1 - begin);
+}
+
 HWND TopWindowOfClass(const wchar_t* cls) {
   for (HWND h : VisibleWindows())
     if (GetAncestor(h, GA_ROOT) == h && ClassOf(h) == cls) return h;
@@ -197,9 +235,17 @@ bool ParseScript(const std::string& text, std::vector<TScriptStep>& steps, std::
                s.Action == "menu") {
       if (!Number(s.Arg, s.Number)) return error = where + s.Action + " needs a number", false;
     } else if (s.Action == "click" || s.Action == "expect-button" || s.Action == "expect-memo" ||
-               s.Action == "expect-box" || s.Action == "file-dialog" || s.Action == "expect-enabled" ||
-               s.Action == "expect-disabled" || s.Action == "expect-window" || s.Action == "expect-no-window") {
+               s.Action == "expect-no-memo" || s.Action == "expect-last-line" || s.Action == "expect-box" ||
+               s.Action == "file-dialog" || s.Action == "expect-enabled" || s.Action == "expect-disabled" ||
+               s.Action == "expect-checked" || s.Action == "expect-unchecked" || s.Action == "expect-window" ||
+               s.Action == "expect-no-window" || s.Action == "expect-no-file") {
       if (s.Arg.empty()) return error = where + s.Action + " needs a text", false;
+    } else if (s.Action == "expect-file") {
+      const size_t sp = s.Arg.find(' ');
+      if (sp == std::string::npos || !Number(s.Arg.substr(0, sp), s.Number) || sp + 1 >= s.Arg.size())
+        return error = where + "expect-file needs a size in bytes and a path", false;
+      s.Word = s.Arg.substr(0, sp);
+      s.Arg = s.Arg.substr(sp + 1);
     } else if (s.Action == "expect-size") {
       const size_t sp = s.Arg.find(' ');
       uint32_t h = 0;
@@ -213,8 +259,8 @@ bool ParseScript(const std::string& text, std::vector<TScriptStep>& steps, std::
       if (s.Word.empty()) return error = where + s.Action + " needs a control or panel", false;
       if (s.Action == "expect-status" && (!Number(s.Word, s.Number) || s.Number > 2))
         return error = where + "the status bar has panels 0, 1 and 2", false;
-    } else if (s.Action == "close") {
-      if (!s.Arg.empty()) return error = where + "close takes nothing", false;
+    } else if (s.Action == "close" || s.Action == "expect-no-box") {
+      if (!s.Arg.empty()) return error = where + s.Action + " takes nothing", false;
     } else {
       return error = where + "unknown action " + s.Action, false;
     }
@@ -229,8 +275,10 @@ THostScript::THostScript(std::vector<TScriptStep> steps, HWND timerWindow, UINT_
 void THostScript::Start() { SetTimer(fTimerWindow, fTimerId, 50, nullptr); }
 
 void THostScript::Report(const TScriptStep& step, const char* verdict, const std::string& detail) {
-  std::printf("script: line %d: %s %s%s%s%s%s\n", step.Line, verdict, step.Action.c_str(),
-              step.Word.empty() ? "" : " ", step.Word.c_str(), step.Arg.empty() ? "" : " ", step.Arg.c_str());
+  // expect-size keeps its height in Word; its Arg holds both numbers already.
+  const std::string& word = step.Action == "expect-size" ? std::string() : step.Word;
+  std::printf("script: line %d: %s %s%s%s%s%s\n", step.Line, verdict, step.Action.c_str(), word.empty() ? "" : " ",
+              word.c_str(), step.Arg.empty() ? "" : " ", step.Arg.c_str());
   if (!detail.empty()) std::printf("script:   %s\n", detail.c_str());
   std::fflush(stdout);
 }
@@ -250,7 +298,34 @@ void THostScript::Abandon() {
   Fail(fSteps[fNext], "the plug-in's window closed before this step ran");
 }
 
+THostScript::Outcome THostScript::Post(HWND target) {
+  // Posted messages are dispatched in order: when the mark arrives, the
+  // action's messages have been handled (or their handler is running a
+  // modal loop of its own, as a command or a message box does).
+  fPosted = true;
+  fPostTarget = target;
+  ++fPostNumber;
+  PostMessageW(fTimerWindow, kMarkMessage, fPostNumber, 0);
+  return Outcome::Posted;
+}
+
+void THostScript::Marked(WPARAM number) {
+  if (number > fMarkSeen) fMarkSeen = number;
+  // Go on at once: the action's own loop (a command, a dialog) may be
+  // running now, and the next step may be meant for it.
+  Tick();
+}
+
+THostScript::Outcome THostScript::Settle(const TScriptStep& s, std::string& why) {
+  if (fMarkSeen < fPostNumber) return why = "the action's messages were not dispatched", Outcome::Pending;
+  if (s.Action == "menu" && TopWindowOfClass(L"#32768")) return why = "the popup menu is still open", Outcome::Pending;
+  if (s.Action == "file-dialog" && IsWindow(fPostTarget) && IsWindowVisible(fPostTarget))
+    return why = "the file dialog is still open", Outcome::Pending;
+  return Outcome::Done;
+}
+
 THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
+  if (fPosted) return Settle(s, why);
   const DWORD elapsed = GetTickCount() - fStepStart;
   if (s.Action == "wait") return elapsed >= s.Number ? Outcome::Done : Outcome::Pending;
   if (s.Action == "timeout") {
@@ -259,13 +334,13 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
   }
   if (s.Action == "click" || s.Action == "expect-button") {
     HWND button = FindButton(Wide(s.Arg));
-    if (!button) return why = "no button with this caption", Outcome::Pending;
+    if (!button) return why = "no button with this caption; shown: " + ButtonCaptions(), Outcome::Pending;
     if (s.Action == "expect-button") return Outcome::Done;
     if (!IsWindowEnabled(button) || !IsWindowEnabled(GetAncestor(button, GA_ROOT)))
       return why = "the button is disabled", Outcome::Pending;
     // Posted: a click that opens a message box must not block the script.
     PostMessageW(button, BM_CLICK, 0, 0);
-    return Outcome::Done;
+    return Post(button);
   }
   if (s.Action == "type") {
     HWND control = FindControl(s.Word);
@@ -295,14 +370,14 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
       return why = "the window is " + got, Outcome::Pending;
     return Outcome::Done;
   }
-  if (s.Action == "expect-memo") {
+  if (s.Action == "expect-memo" || s.Action == "expect-no-memo" || s.Action == "expect-last-line") {
     HWND memo = THostServer::Instance().LogView;
     if (!memo || !IsWindow(memo)) return why = "no log memo attached", Outcome::Pending;
-    if (TextOf(memo).find(Wide(s.Arg)) == std::wstring::npos) {
-      why = "the memo holds: " + Utf8(TextOf(memo));
-      return Outcome::Pending;
-    }
-    return Outcome::Done;
+    const std::wstring text = TextOf(memo);
+    why = "the memo holds: " + Utf8(text);
+    if (s.Action == "expect-last-line") return LastLine(text) == Wide(s.Arg) ? Outcome::Done : Outcome::Pending;
+    const bool found = text.find(Wide(s.Arg)) != std::wstring::npos;
+    return found == (s.Action == "expect-memo") ? Outcome::Done : Outcome::Pending;
   }
   if (s.Action == "expect-status") {
     HWND main = MainWindow();
@@ -322,13 +397,36 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
       GetDlgItemTextW(box, 0xFFFF, text, 1024);
       if (std::wstring(text).find(want) != std::wstring::npos) return Outcome::Done;
     }
-    return why = "no message box with this text", Outcome::Pending;
+    return why = "no message box with this text; windows shown: " + TopWindows(), Outcome::Pending;
+  }
+  if (s.Action == "expect-no-box") {
+    for (HWND box : MessageBoxes()) {
+      wchar_t text[1024] = L"";
+      GetDlgItemTextW(box, 0xFFFF, text, 1024);
+      return why = "a box is open: \"" + Utf8(TextOf(box)) + "\" " + Utf8(text), Outcome::Pending;
+    }
+    return Outcome::Done;
+  }
+  if (s.Action == "expect-file" || s.Action == "expect-no-file") {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const bool exists = GetFileAttributesExW(Wide(s.Arg).c_str(), GetFileExInfoStandard, &data) != 0;
+    if (s.Action == "expect-no-file") return exists ? (why = "the file exists", Outcome::Pending) : Outcome::Done;
+    if (!exists) return why = "there is no such file", Outcome::Pending;
+    const uint64_t size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || size != s.Number)
+      return why = "the file holds " + std::to_string(size) + " bytes", Outcome::Pending;
+    return Outcome::Done;
   }
   if (s.Action == "list-click" || s.Action == "list-rclick" || s.Action == "list-dblclick") {
     int rowHeight = 0;
     HWND paint = ListPaintBox(rowHeight);
     if (!paint) return why = "no partition list", Outcome::Pending;
-    const LPARAM at = MAKELPARAM(10, static_cast<int>(s.Number) * rowHeight + rowHeight / 2);
+    POINT point{10, static_cast<int>(s.Number) * rowHeight + rowHeight / 2};
+    const LPARAM at = MAKELPARAM(point.x, point.y);
+    // A person's pointer is where they press, and the popup menu opens at
+    // the pointer: left anywhere else, it could open under the menu.
+    ClientToScreen(paint, &point);
+    SetCursorPos(point.x, point.y);
     // Posted: a press that opens the popup menu must not block the script.
     if (s.Action == "list-rclick") {
       PostMessageW(paint, WM_RBUTTONDOWN, MK_RBUTTON, at);
@@ -341,7 +439,7 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
         PostMessageW(paint, WM_LBUTTONUP, 0, at);
       }
     }
-    return Outcome::Done;
+    return Post(paint);
   }
   if (s.Action == "menu") {
     HWND menuWnd = TopWindowOfClass(L"#32768");
@@ -354,8 +452,10 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
     for (int i = 0; i < static_cast<int>(s.Number); ++i)
       if (!(GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR)) ++downs;
     for (int i = 0; i < downs; ++i) PostMessageW(menuWnd, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(menuWnd, WM_KEYDOWN, VK_RETURN, 0);
-    return Outcome::Done;
+    // The choice as the character Enter gives: a key down would make it only
+    // through TranslateMessage, behind whatever the display sends meanwhile.
+    PostMessageW(menuWnd, WM_CHAR, L'\r', 0);
+    return Post(menuWnd);
   }
   if (s.Action == "file-dialog") {
     for (HWND dlg : MessageBoxes()) {
@@ -365,15 +465,23 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
       const std::wstring path = Wide(s.Arg);
       SetWindowTextW(name, path.c_str());
       PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
-      return Outcome::Done;
+      return Post(dlg);
     }
-    return why = "no file dialog is open", Outcome::Pending;
+    return why = "no file dialog is open; windows shown: " + TopWindows(), Outcome::Pending;
   }
   if (s.Action == "expect-enabled" || s.Action == "expect-disabled") {
     HWND button = FindButton(Wide(s.Arg));
-    if (!button) return why = "no button with this caption", Outcome::Pending;
+    if (!button) return why = "no button with this caption; shown: " + ButtonCaptions(), Outcome::Pending;
     const bool want = s.Action == "expect-enabled";
     if ((IsWindowEnabled(button) != FALSE) != want) return why = want ? "disabled" : "enabled", Outcome::Pending;
+    return Outcome::Done;
+  }
+  if (s.Action == "expect-checked" || s.Action == "expect-unchecked") {
+    HWND box = FindButton(Wide(s.Arg));
+    if (!box) return why = "no check box with this caption; shown: " + ButtonCaptions(), Outcome::Pending;
+    const bool want = s.Action == "expect-checked";
+    if ((SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED) != want)
+      return why = want ? "not checked" : "checked", Outcome::Pending;
     return Outcome::Done;
   }
   if (s.Action == "expect-window" || s.Action == "expect-no-window") {
@@ -408,8 +516,11 @@ void THostScript::Tick() {
       Report(step, "ok  ", "");
       ++fNext;
       fStepStarted = false;
+      fPosted = false;
       continue;
     }
+    // End the tick: what the action posted is dispatched before the next one.
+    if (outcome == Outcome::Posted) break;
     if (step.Action == "close") {
       fCloseAsked = true;
       break;
@@ -439,6 +550,7 @@ void THostScript::ShowingEnded() {
   Report(step, "ok  ", "");
   ++fNext;
   fStepStarted = false;
+  fPosted = false;
   fCloseAsked = false;
 }
 

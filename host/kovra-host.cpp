@@ -272,6 +272,9 @@ bool Unattended() { return g.Opt.CloseAfterMs >= 0 || !g.Opt.Script.empty(); }
 
 LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
+    case kovra::host::THostScript::kMarkMessage:
+      if (g.Script) g.Script->Marked(wp);
+      return 0;
     case WM_APP_RUN:
       RunPlugin();
       if (Unattended()) DestroyWindow(hwnd);

@@ -5,6 +5,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev
           g++-mingw-w64-i686-posix binutils-mingw-w64-i686
           wine wine32:i386 xvfb x11-utils xdotool imagemagick fonts-wine
           googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libfmt-dev)
+packages+=(jq)   # the command-line tests read JSON output with it
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

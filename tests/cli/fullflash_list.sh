@@ -35,23 +35,20 @@ diff "$TMP/want" "$TMP/out" || fail "list a.bin text"
 
 # JSON: exact keys, integers, the stored size kept.
 expect_rc 0 "list --json a.bin" "$FF" list --json "$TMP/a.bin"
-python3 - "$TMP/out" "$TMP/a.bin" <<'PY' || fail "list --json a.bin"
-import json, sys
-doc = json.load(open(sys.argv[1]))
-assert list(doc) == ["image", "geometry", "log", "partitions"], list(doc)
-assert doc["image"] == sys.argv[2]
-assert doc["geometry"] == {"page_size": 2048, "block_size": 0x20000, "file_size": 0x8400000,
-                           "main_area_size": 0x8000000, "block_count": 1024, "table_block": 0}, doc["geometry"]
-assert doc["log"][-1] == "Total quantity of listed partitions: 3" and len(doc["log"]) == 5
-keys = ["position", "name", "stored_name", "entry_base", "entry_size", "attributes", "beg_block",
-        "blocks", "address_range", "partition_size"]
-p = doc["partitions"]
-assert [list(x) for x in p] == [keys] * 3
-assert p[0]["attributes"] == 0x1FF and p[0]["stored_name"] == "0:SBL1" and p[0]["name"] == "SBL1"
-assert p[2]["entry_size"] == 4294967295 and p[2]["blocks"] == 64 and p[2]["beg_block"] == 0x3C0
-assert p[1]["address_range"] == "0000000000540000000000000063FFFF000000000000002A0000000000000031"
-assert p[1]["partition_size"] == "00000000001000000000000000000008"
-PY
+# The document, read by a JSON parser (jq: scripts/deps.sh installs it).
+jq -e --arg image "$TMP/a.bin" '
+  (keys_unsorted == ["image", "geometry", "log", "partitions"])
+  and .image == $image
+  and .geometry == {"page_size": 2048, "block_size": 131072, "file_size": 138412032,
+                    "main_area_size": 134217728, "block_count": 1024, "table_block": 0}
+  and .log[-1] == "Total quantity of listed partitions: 3" and (.log | length) == 5
+  and ([.partitions[] | keys_unsorted] == [range(3) | ["position", "name", "stored_name", "entry_base",
+        "entry_size", "attributes", "beg_block", "blocks", "address_range", "partition_size"]])
+  and .partitions[0].attributes == 511 and .partitions[0].stored_name == "0:SBL1" and .partitions[0].name == "SBL1"
+  and .partitions[2].entry_size == 4294967295 and .partitions[2].blocks == 64 and .partitions[2].beg_block == 960
+  and .partitions[1].address_range == "0000000000540000000000000063FFFF000000000000002A0000000000000031"
+  and .partitions[1].partition_size == "00000000001000000000000000000008"' "$TMP/out" > /dev/null \
+  || fail "list --json a.bin: $(cat "$TMP/out")"
 
 # HTC on 0x40000-byte blocks: halved unless --no-htc-adjust; the notice for <= 64 blocks.
 $GEN "$TMP/htc.bin" -g 4k --blocks 64 -e 0:APPS:0:0x15 -e 0:HTC:0x15:0x20 || fail "ffsample htc.bin"

@@ -122,19 +122,29 @@ files_are p000000000000_SBL1.bin p000000040000_MIBIB.bin p000000060000_APPS.bin
 cmp -s plain.bin plain.orig || fail "the image changed while writing failed"
 
 # An output folder that cannot be written: missing, a file in its place,
-# read-only (not for root, whom permissions do not stop).
+# read-only.
 fresh_out
 run 1 "$FF" save plain.bin --name APPS --kind main --prefix nowhere/p
 err_has "Cannot create file: nowhere/p000000060000_APPS.bin: No such file or directory"
 : > afile
 run 1 "$FF" save-image plain.bin afile/copy.bin
 err_has "Cannot create file: afile/copy.bin: Not a directory"
-if [ "$(id -u)" != 0 ]; then
-  chmod a-w out
-  run 1 "$FF" save-all plain.bin --kind main --prefix out/p
-  err_has "Cannot create file: out/p000000000000_SBL1.bin: Permission denied"
-  chmod u+w out
+# Permissions do not stop root: as root the command runs as the unprivileged
+# user nobody (a copy of the program, in folders nobody may enter), for whom
+# the read-only folder is as read-only as for its owner.
+as_user=() ff=$FF
+if [ "$(id -u)" = 0 ]; then
+  chmod 755 "$WORK" "$WORK/run"
+  cp "$FF" fullflash-unprivileged
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --) ff=./fullflash-unprivileged
 fi
+chmod a-w out
+# The same user reads the image: only the folder can stop it.
+run 0 "${as_user[@]}" "$ff" list plain.bin
+run 1 "${as_user[@]}" "$ff" save-all plain.bin --kind main --prefix out/p
+err_has "Cannot create file: out/p000000000000_SBL1.bin: Permission denied"
+chmod u+w out
+files_are
 cmp -s plain.bin plain.orig || fail "the image changed"
 
 [ $failures -eq 0 ] && echo "hostile_images: all checks passed"

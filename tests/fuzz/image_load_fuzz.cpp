@@ -29,13 +29,20 @@ void Check(bool ok, const char* what) {
   }
 }
 
-// A saved partition's file name: the prefix, then nothing that leaves the folder.
+// A saved partition's file name: the prefix, twelve hex digits, "_", the
+// partition's name made safe, ".bin". Nothing after the prefix leaves its
+// folder: no separator, no control character, and no run of dots in the
+// name (every dot of one becomes "_").
 void CheckFileName(const std::string& name) {
   Check(name.rfind(kPrefix, 0) == 0, "file name keeps the prefix");
   const std::string rest = name.substr(sizeof kPrefix - 1);
-  Check(rest.find_first_of("/\\:") == std::string::npos, "no separator after the prefix");
-  Check(rest.find("..") == std::string::npos || rest.size() > 2, "not a parent folder");
-  for (unsigned char c : rest) Check(c >= 0x20 && c != 0x7F, "no control character");
+  Check(rest.size() >= 12 + 1 + 4, "offset, underscore and extension");
+  Check(rest.find_first_not_of("0123456789ABCDEF") == 12 && rest[12] == '_', "twelve hex digits, then _");
+  Check(rest.compare(rest.size() - 4, 4, ".bin") == 0, "ends in .bin");
+  const std::string part = rest.substr(13, rest.size() - 13 - 4);
+  Check(part.find_first_of("/\\:") == std::string::npos, "no separator after the prefix");
+  Check(part.find("..") == std::string::npos, "no run of dots");
+  for (unsigned char c : part) Check(c >= 0x20 && c != 0x7F, "no control character");
 }
 
 }  // namespace

@@ -67,8 +67,8 @@ void ImageSeeds(const fs::path& dir) {
   Write(dir, "small_exports", fuzz::EncodeFuzzImage(Sparse(Small(small), 2)));
 
   TSampleImageSpec hostile = Small({{"0:../../x", 0, 1}, {"0:a\\b/c", 1, 1}, {"0:\x01\x7f", 2, 1},
-                                    {"0:SIXTEENCHARSXXX", 3, 1}, {"0:END", 20, 0xFFFFFFFF},
-                                    {"0:WRAP", 0xFFFFFFF0, 0x20}});
+                                    {"0:SIXTEENCHARSXXX", 3, 1}, {"0:..", 4, 1}, {"0:A...B.", 5, 1},
+                                    {"0:END", 20, 0xFFFFFFFF}, {"0:WRAP", 0xFFFFFFF0, 0x20}});
   Write(dir, "hostile_names", fuzz::EncodeFuzzImage(Sparse(hostile, 2)));
 
   TSampleImageSpec zero = Small({{"0:A", 0, 1}});

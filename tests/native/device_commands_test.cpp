@@ -281,7 +281,8 @@ struct DeviceCommandsTest : ::testing::Test {
     return std::find(l.begin(), l.end(), line) != l.end();
   }
   bool HostFilesLeft() {
-    for (const char* n : {kHostMainFileName, kHostSpareFileName, kHostReadFileName})
+    // The names the host's loader writes, spelled out: they are the host's, not ours.
+    for (const char* n : {"$tQcmMain$.$$$", "$tQcmRedu$.$$$", "$tQcmRead$.$$$"})
       if (fs::exists(HostDir / n)) return true;
     return false;
   }
@@ -369,12 +370,12 @@ TEST_F(DeviceCommandsTest, GetPartitionsFailuresWriteNoImageAndKeepTheList) {
   } const cases[] = {
       {"connect refused", [](DeviceCommandsTest& t) { t.Device->Faults().RefuseConnect = true; }, {0, 20, 20}, {}},
       {"chip not recognised", [](DeviceCommandsTest& t) { t.Device->Faults().UnrecognisedChip = true; },
-       {0, 16, 20}, {"", kTextChipNotRecognized}},
+       {0, 16, 20}, {"", "ERROR: Default FLASH1 Chip was not Recognized by the DCC Loader. Terminating."}},
       {"second probe read fails", [](DeviceCommandsTest& t) { t.Device->Faults().FailRead = 2; },
        {0, 16, 24, 24, 20, 20}, {}},
       {"no table in blocks 2 to 15",
        [](DeviceCommandsTest& t) { CreateErasedDeviceFile(t.DevicePath.string(), t.Geometry); },
-       {0, 16, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 20, 20}, {kTextNoTableOnDevice}},
+       {0, 16, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 20, 20}, {"ERROR: Couldn't find partition table location in the device memory."}},
       {"chip of 4096 MiB",
        [](DeviceCommandsTest& t) { t.Host->ChipInfoHook = [](TFlashChipInfo& i) { i.MainSizeMiB = 4096; }; },
        {0, 16, 20}, {"", "ERROR: FLASH1 Chip of 4096 MiB is too large for a full image file. Terminating."}},
@@ -502,7 +503,7 @@ TEST_F(DeviceCommandsTest, FirstReadCopiesTheUserImageAndLaysTheDataIntoTheCopy)
   EXPECT_EQ(copy.front(), "Please wait, creating temporary file copy (3%)...");
   EXPECT_EQ(copy[16], "Please wait, creating temporary file copy (51%)...");  // 0x110000 of 0x210000
   EXPECT_EQ(copy.back(), "Please wait, creating temporary file copy (100%)...");
-  EXPECT_NE(std::find(StatusAtPump.begin(), StatusAtPump.end(), kTextProcessingData), StatusAtPump.end());
+  EXPECT_NE(std::find(StatusAtPump.begin(), StatusAtPump.end(), "Please wait, processing data..."), StatusAtPump.end());
   EXPECT_FALSE(HostFilesLeft());
   EXPECT_EQ(Form->HexForm().UpperView().DataBlock().FileName, TempImage());
   EXPECT_EQ(Form->MyStatus.PanelText(0), "");
@@ -519,6 +520,7 @@ TEST_F(DeviceCommandsTest, FirstReadCopiesTheUserImageAndLaysTheDataIntoTheCopy)
   ASSERT_EQ(Host->Reads.size(), 1u);
   EXPECT_EQ(Host->Reads[0].Address, 0x120000u);
   EXPECT_EQ(Form->MyGauge.MaxValue(), 0x60000 + 0x3000);
+  ASSERT_FALSE(StatusAtPump.empty()) << "the second read let no messages through";
   for (const std::string& s : StatusAtPump) EXPECT_EQ(s.rfind(kTextCreatingImageCopy, 0), std::string::npos);
   for (auto [at, n] : {std::pair{0x120000u, 0x60000u}, std::pair{0x209000u, 0x3000u}})
     std::copy_n(device.begin() + at, n, expected.begin() + at);
@@ -571,7 +573,8 @@ TEST_F(DeviceCommandsTest, ReadFailuresKeepWhatWasReadAndNothingMore) {
     if (std::string(c.Name) == "chip not recognised") {
       const auto lines = Lines();
       EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
-                (std::vector<std::string>{"", kTextChipNotRecognized, "Disconnected."}));
+                (std::vector<std::string>{"", "ERROR: Default FLASH1 Chip was not Recognized by the DCC Loader. Terminating.",
+                                          "Disconnected."}));
     }
     EXPECT_FALSE(HostFilesLeft());
     EXPECT_EQ(Form->MyStatus.PanelText(0), c.Status);
@@ -589,15 +592,15 @@ TEST_F(DeviceCommandsTest, AHostFileOfTheWrongSizeIsNotCopiedAndIsReported) {
     std::string Warning;
     bool MainIn, SpareIn;
   } const cases[] = {
-      {"main one byte short", kHostMainFileName, 1,
+      {"main one byte short", "$tQcmMain$.$$$", 1,
        "WARNING!!! Partition \"EFS2\": the main data file holds 131071 bytes instead of 131072; that part of the "
        "image was left as it was.",
        false, true},
-      {"spare empty", kHostSpareFileName, 4096,
+      {"spare empty", "$tQcmRedu$.$$$", 4096,
        "WARNING!!! Partition \"EFS2\": the spare data file holds 0 bytes instead of 4096; that part of the image "
        "was left as it was.",
        true, false},
-      {"spare missing", kHostSpareFileName, -1,
+      {"spare missing", "$tQcmRedu$.$$$", -1,
        "WARNING!!! Partition \"EFS2\": the spare data file was not left by the host; that part of the image was "
        "left as it was.",
        true, false},
@@ -919,9 +922,12 @@ TEST_F(DeviceCommandsTest, WhileACommandRunsNothingRebuildsTheListOrReplacesTheI
   Form->ImageName.SetText(otherImage);
   Form->List().PaintBoxMouseDown(TMouseButton::mbRight, 10, 3 * Form->List().RowHeight() + 1);  // popup row 3
 
-  PumpHook = [&, done = false]() mutable {
-    if (done || Device->ReadCalls() != 1) return;
-    done = true;
+  bool pressed = false;
+  std::string runningCaption;
+  PumpHook = [&] {
+    if (pressed || Device->ReadCalls() != 1) return;
+    pressed = true;
+    runningCaption = Form->ReadSelectedBtn.Caption();
     Form->CreateList.Click();
     Form->CheckBlanks.Click();
     Form->FlashSelectedBtn.Click();
@@ -931,6 +937,8 @@ TEST_F(DeviceCommandsTest, WhileACommandRunsNothingRebuildsTheListOrReplacesTheI
   };
   ForgetCalls();
   Form->ReadSelectedBtn.Click();
+  ASSERT_TRUE(pressed) << "the read let no messages through: nothing was clicked while it ran";
+  EXPECT_EQ(runningCaption, "&Stop");
   EXPECT_EQ(Host->Calls, (Calls{0, 16, 24, 20, 20}));
   EXPECT_EQ(dialogs, 0);
   EXPECT_FALSE(fs::exists(Dir / "save.bin"));

@@ -136,9 +136,14 @@ TEST_F(ImageSaveOnDisk, TargetThatIsTheImageIsRefused) {
   ExpectRefused((dir / "." / "image.bin").string());
   std::filesystem::create_hard_link(image, dir / "hard.bin");
   ExpectRefused((dir / "hard.bin").string());
-  std::error_code ec;
-  std::filesystem::create_symlink(image, dir / "soft.bin", ec);
-  if (!ec) ExpectRefused((dir / "soft.bin").string());
+#ifndef _WIN32
+  // Under Wine a Windows program can make no symbolic link (the runtime
+  // reports ENOSYS, CreateSymbolicLinkW succeeds without making one): the
+  // Windows build leaves this case to the native one.
+  std::filesystem::create_symlink(image, dir / "soft.bin");
+  ASSERT_TRUE(std::filesystem::is_symlink(dir / "soft.bin"));
+  ExpectRefused((dir / "soft.bin").string());
+#endif
 }
 
 TEST_F(ImageSaveOnDisk, OtherTargetIsWrittenAndReplaced) {

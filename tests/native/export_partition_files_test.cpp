@@ -2,12 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "export/PartitionFiles.h"
 #include "export_test_support.h"
 
 namespace kovra::testing {
 namespace {
+
+namespace fs = std::filesystem;
 
 struct TNameCase {
   const char* Prefix;
@@ -238,11 +243,26 @@ TEST(PartitionFiles, OutputThatIsTheImageItselfIsRefused) {
   EXPECT_EQ(bench.Creator.Created, std::vector<std::string>{"p000000000000_A.bin"});
 }
 
-TEST(PartitionFiles, OutputReplacesAnExistingFile) {
+// A longer file of the same name is replaced, not written over in place:
+// on disk, through the real file creator (the in-memory one empties a file
+// by itself, so it cannot show this).
+TEST(PartitionFiles, OutputReplacesAnExistingFileOnDisk) {
+  const fs::path dir = fs::temp_directory_path() /
+                       ("kovra-replace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const fs::path out = dir / "p000000000000_A.bin";
+  std::ofstream(out, std::ios::binary) << std::string(0x9000, '\0');
   TExportBench bench(Geometry(512, 0x4000, 64), {Entry("0:A", 0, 1)});
-  bench.Creator.Files["p000000000000_A.bin"] = std::vector<uint8_t>(0x9000, 0);
-  SavePartitionDataIntoFile(bench.Ctx, bench.Table, bench.Descriptors, 0, false, true, "p");
-  EXPECT_EQ(bench.Output("p000000000000_A.bin"), std::vector<uint8_t>(0x200, 0xFF));
+  bench.Ctx.Creator = &DefaultFileCreator();
+  const std::string name =
+      SavePartitionDataIntoFile(bench.Ctx, bench.Table, bench.Descriptors, 0, false, true, (dir / "p").string());
+  EXPECT_EQ(fs::path(name), out);
+  std::ifstream in(out, std::ios::binary);
+  const std::vector<uint8_t> got{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  in.close();
+  EXPECT_EQ(got, std::vector<uint8_t>(0x200, 0xFF));
+  fs::remove_all(dir);
 }
 
 }  // namespace

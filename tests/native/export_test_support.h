@@ -26,6 +26,8 @@ class TMemoryCreator final : public TFileCreator {
   uint64_t FailAfterBytes = UINT64_MAX;                // total written before a write fails
 
   std::unique_ptr<TWritableFile> CreateForWriting(const std::string& path) override {
+    // Emptied as the real creator empties it; only a test on disk can show
+    // that the real one does.
     Files[path].clear();
     Created.push_back(path);
     return std::make_unique<TOutput>(*this, path);

@@ -58,16 +58,24 @@ TEST_F(HexPaneTest, ChunkEndingInsideALineDrawsNothingPastItsEnd) {
 TEST_F(HexPaneTest, ColoursFollowOffsetParityAndTheOffsetColumn) {
   Files.Add("img", 0x100);
   Show("img", 0x41, 16);
+  int offsets = 0, even = 0, odd = 0;
   for (const TCanvasOp& op : Canvas.Texts()) {
     if (op.Y0 != 0) continue;
     if (op.X0 == 0) {
       EXPECT_EQ(op.Color, 0x808000u);
+      ++offsets;
     } else if (op.X0 == kHexLeft || op.X0 == kCharLeft) {
       EXPECT_EQ(op.Color, 0xFF0000u) << op.Text;  // chunk offset 0: even
+      ++even;
     } else if (op.X0 == kHexLeft + 24 || op.X0 == kCharLeft + 8) {
       EXPECT_EQ(op.Color, 0x800000u) << op.Text;  // offset 1: odd
+      ++odd;
     }
   }
+  // The offset, and bytes 0 and 1 in both the hex and the character column.
+  EXPECT_EQ(offsets, 1);
+  EXPECT_EQ(even, 2);
+  EXPECT_EQ(odd, 2);
   // The character column shows bytes from 32 up as ISO 8859-1.
   EXPECT_EQ(TextAt(Canvas, kCharLeft, 0), "A");
 }
@@ -96,8 +104,13 @@ TEST_F(HexPaneTest, SelectedBytesAreWhiteOnBlackBoxes) {
   EXPECT_EQ(Canvas.ColorAt(kCharLeft + 8 * 1 + 7, 19), 0x000000);
   EXPECT_EQ(Canvas.ColorAt(kCharLeft + 8 * 2, 19), 0xFFFFFF);
   EXPECT_EQ(Canvas.ColorAt(kHexLeft + 24 * 13 + 10, 3), 0xFFFFFF);
+  int selectedTexts = 0;
   for (const TCanvasOp& op : Canvas.Texts())
-    if (op.Y0 == 0 && op.X0 == kHexLeft + 24 * 14) { EXPECT_EQ(op.Color, 0xFFFFFFu); }
+    if (op.Y0 == 0 && op.X0 == kHexLeft + 24 * 14) {
+      EXPECT_EQ(op.Color, 0xFFFFFFu);
+      ++selectedTexts;
+    }
+  EXPECT_EQ(selectedTexts, 1) << "byte 14's hex text was drawn once";
 }
 
 struct EmptyCase {

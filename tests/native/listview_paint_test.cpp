@@ -95,10 +95,22 @@ TEST_F(ListTest, CellColoursFollowCursorAndSelected) {
   Attach(*rows);
   View->SetItemIndex(2);
   const TCanvasColor expected[] = {0x000003, 0x000004, 0x000002, 0x000003};
-  for (const TCanvasOp& op : Canvas.Texts()) EXPECT_EQ(op.Color, expected[(op.Y0 - 3) / 18]) << op.Text;
+  std::vector<int> rowsDrawn;
+  for (const TCanvasOp& op : Canvas.Texts()) {
+    const int row = (op.Y0 - 3) / 18;
+    ASSERT_TRUE(row >= 0 && row < 4) << op.Text << " at y " << op.Y0;
+    EXPECT_EQ(op.Color, expected[row]) << op.Text;
+    if (rowsDrawn.empty() || rowsDrawn.back() != row) rowsDrawn.push_back(row);
+  }
+  EXPECT_EQ(rowsDrawn, (std::vector<int>{0, 1, 2, 3})) << "every row's text was drawn";
   View->SetItemIndex(0);
+  int cursorTexts = 0;
   for (const TCanvasOp& op : Canvas.Texts())
-    if (op.Y0 == TextY(0)) { EXPECT_EQ(op.Color, 0x000001u); }
+    if (op.Y0 == TextY(0)) {
+      EXPECT_EQ(op.Color, 0x000001u);
+      ++cursorTexts;
+    }
+  EXPECT_GT(cursorTexts, 0) << "the cursor row's text was drawn";
 }
 
 // Widths restored from stored settings may be anything an int holds.

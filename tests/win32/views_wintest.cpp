@@ -29,6 +29,8 @@ namespace kovra::win {
 namespace {
 
 constexpr wchar_t kHostClass[] = L"KovraViewsHost";
+// The host window's first size: about nine of the twelve rows fit.
+constexpr int kHostWidth = 1270, kHostHeight = 250;
 
 // Lets the windows process what is queued, for about ms milliseconds.
 void Pump(int ms) {
@@ -123,7 +125,7 @@ class ViewsTest : public ::testing::Test {
     V->Image = LoadImageFileAndProcessIt(V->ImagePath, false);
 
     V->Host = CreateWindowExW(0, kHostClass, L"Partition list", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                              0, 0, 1270, 250, nullptr, nullptr, instance, nullptr);
+                              0, 0, kHostWidth, kHostHeight, nullptr, nullptr, instance, nullptr);
     V->Font = CreateUiFont(11);
     V->Header.SetSections({{"Position", 80, 50},
                            {"Selected", 90, 50},
@@ -154,6 +156,27 @@ class ViewsTest : public ::testing::Test {
     }
     Pump(300);
   }
+  // Every test starts from the same windows, whichever ran before it: the
+  // host at its first size, the list at its top with the cursor on row 0
+  // (which feeds both hex panes), the list without the focus, and the hex
+  // window shown at its first size.
+  void SetUp() override {
+    SetWindowPos(V->Host, nullptr, 0, 0, kHostWidth, kHostHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(V->Hex->Handle(), nullptr, 0, 0, kHexFormWidth, 740, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    V->Hex->Show();
+    SendMessageW(V->ListWindow->ScrollBoxHandle(), WM_KEYDOWN, VK_HOME, 0);
+    V->List->SetItemIndex(0);
+    SetFocus(V->Host);
+    Pump(50);
+    V->Selections.clear();
+    ASSERT_TRUE(V->Image.Ok) << V->Image.FailureText;
+    ASSERT_EQ(V->List->ItemIndex(), 0);
+    ASSERT_EQ(V->List->FirstVisibleRow(), 0);
+    ASSERT_GT(V->Hex->UpperView().ChunkLength(), 0);
+    ASSERT_GT(V->Hex->LowerView().ChunkLength(), 0);
+    ASSERT_FALSE(V->Box.Focused());
+  }
+
   static void TearDownTestSuite() {
     gViews = nullptr;
     delete V;
@@ -185,17 +208,16 @@ TEST_F(ViewsTest, ListShowsTheImagesPartitionsInRealWindows) {
   // Twelve rows do not fit: the scroll bar is shown at the right.
   const int rowHeight = V->List->RowHeight();
   EXPECT_GT(rowHeight, 2);
-  const bool scrolling = V->List->ScreenLines() < 12;
-  EXPECT_EQ(IsWindowVisible(V->ListWindow->ScrollBarHandle()) != 0, scrolling);
-  if (scrolling) {
-    EXPECT_EQ(V->Paint.Width() + kListScrollBarWidth, V->Header.Width());
-    SCROLLINFO si{};
-    si.cbSize = sizeof si;
-    si.fMask = SIF_ALL;
-    GetScrollInfo(V->ListWindow->ScrollBarHandle(), SB_CTL, &si);
-    EXPECT_EQ(si.nMax, 12);
-    EXPECT_EQ(static_cast<int>(si.nPage), V->List->ScreenLines() + 1);
-  }
+  ASSERT_GT(V->List->ScreenLines(), 0);
+  ASSERT_LT(V->List->ScreenLines(), 12);
+  EXPECT_TRUE(IsWindowVisible(V->ListWindow->ScrollBarHandle()));
+  EXPECT_EQ(V->Paint.Width() + kListScrollBarWidth, V->Header.Width());
+  SCROLLINFO si{};
+  si.cbSize = sizeof si;
+  si.fMask = SIF_ALL;
+  GetScrollInfo(V->ListWindow->ScrollBarHandle(), SB_CTL, &si);
+  EXPECT_EQ(si.nMax, 12);
+  EXPECT_EQ(static_cast<int>(si.nPage), V->List->ScreenLines() + 1);
   // The cursor bar on row 0, grey while the list has no focus...
   EXPECT_EQ(PixelOf(V->ListWindow->PaintBoxHandle(), 600, 4), RGB(0xC0, 0xC0, 0xC0));
   // ...blue with it, and white below on the next row.
@@ -226,16 +248,26 @@ TEST_F(ViewsTest, ClickOnARowFeedsTheHexPanes) {
   GetScrollInfo(V->Hex->ScrollBarHandle(0), SB_CTL, &si);
   EXPECT_EQ(si.nMax, static_cast<int>(e.MainLength / 16));
   EXPECT_TRUE(IsWindowEnabled(V->Hex->ScrollBarHandle(0)));
+}
 
-  // A right click below the rows clears the cursor and empties the panes.
-  V->Selections.clear();
-  const int below = std::min(V->Paint.Height() - 1, 12 * rowHeight + 2);
-  if (V->List->ScreenLines() >= 12) {
-    SendMessageW(V->ListWindow->PaintBoxHandle(), WM_RBUTTONDOWN, MK_RBUTTON, Point(30, below));
-    SendMessageW(V->ListWindow->PaintBoxHandle(), WM_RBUTTONUP, 0, Point(30, below));
-    EXPECT_EQ(V->Hex->UpperView().ChunkLength(), 0);
-  }
-  V->List->SetItemIndex(5);
+TEST_F(ViewsTest, RightClickBelowTheRowsClearsTheCursorAndEmptiesThePanes) {
+  // Below the rows there is room only when all twelve fit: make the host tall enough.
+  SetWindowPos(V->Host, nullptr, 0, 0, kHostWidth, 400, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Pump(50);
+  const int rowHeight = V->List->RowHeight();
+  ASSERT_GE(V->List->ScreenLines(), 12);
+  ASSERT_FALSE(IsWindowVisible(V->ListWindow->ScrollBarHandle()));
+  const int below = 12 * rowHeight + 2;
+  ASSERT_LT(below, V->Paint.Height());
+  SendMessageW(V->ListWindow->PaintBoxHandle(), WM_RBUTTONDOWN, MK_RBUTTON, Point(30, below));
+  SendMessageW(V->ListWindow->PaintBoxHandle(), WM_RBUTTONUP, 0, Point(30, below));
+  Pump(50);
+  EXPECT_EQ(V->List->ItemIndex(), -1);
+  EXPECT_EQ(V->Selections, std::vector<int>{-1});
+  EXPECT_EQ(V->Hex->UpperView().ChunkLength(), 0);
+  EXPECT_EQ(V->Hex->LowerView().ChunkLength(), 0);
+  // The cursor bar is gone: row 0 is white.
+  EXPECT_EQ(PixelOf(V->ListWindow->PaintBoxHandle(), 600, 4), RGB(0xFF, 0xFF, 0xFF));
 }
 
 TEST_F(ViewsTest, HexWindowIsARealModelessWindowOfFixedWidth) {
@@ -327,11 +359,11 @@ TEST_F(ViewsTest, OneCaretForBothPanes) {
 
 TEST_F(ViewsTest, ListFollowsWheelKeysAndHeaderDrags) {
   SetFocus(V->ListWindow->ScrollBoxHandle());
-  V->List->SetItemIndex(0);
   SendMessageW(V->ListWindow->ScrollBoxHandle(), WM_KEYDOWN, VK_END, 0);
   Pump(30);
   EXPECT_EQ(V->List->ItemIndex(), 11);
-  EXPECT_EQ(V->List->FirstVisibleRow(), std::max(12 - V->List->ScreenLines(), 0));
+  ASSERT_LT(V->List->ScreenLines(), 12);  // the list has to scroll
+  EXPECT_EQ(V->List->FirstVisibleRow(), 12 - V->List->ScreenLines());
   SendMessageW(V->ListWindow->ScrollBoxHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
   Pump(30);
   EXPECT_EQ(V->List->FirstVisibleRow(), std::max(12 - V->List->ScreenLines() - 3, 0));

@@ -8,3 +8,4 @@ rc=$?
 tail -n 30 "$out"
 [ $rc -eq 0 ] || fail "core_tests.exe exited with $rc"
 grep -q '\[  PASSED  \]' "$out" || fail "no PASSED line: the tests did not run"
+! grep -q '\[  SKIPPED \]' "$out" || fail "tests were skipped: every check must run"

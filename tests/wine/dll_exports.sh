@@ -7,6 +7,11 @@ echo "exports: $exports"
 [ "$exports" = "DoPluginMain Initialize " ] || fail "exports are '$exports'"
 imports=$(echo "$dump" | awk '/DLL Name:/ {print tolower($3)}' | sort | tr '\n' ' ')
 echo "imports: $imports"
+# A list read wrongly would be empty and pass the loop below: the DLL uses
+# the kernel, windows and the registry, so those three must be found.
+for dll in kernel32.dll user32.dll advapi32.dll; do
+  case " $imports" in *" $dll "*) ;; *) fail "no import of $dll found: is the import list read at all?" ;; esac
+done
 for dll in $imports; do
   case "$dll" in
     advapi32.dll|comctl32.dll|comdlg32.dll|gdi32.dll|kernel32.dll|msvcrt.dll|user32.dll|shell32.dll|ole32.dll) ;;
