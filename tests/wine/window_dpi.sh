@@ -2,19 +2,24 @@
 . "$(dirname "$0")/lib.sh"
 dir=$(mktemp -d)
 desktop='HKCU\Control Panel\Desktop'
+# Through run_wine, the programs' own loader: reg is a Windows program too.
+reg() { run_wine "$dir/reg" 60 reg "$@"; }
 # The prefix's DPI as it was ("" when never set), put back however this ends.
-before=$(wine reg query "$desktop" /v LogPixels </dev/null 2>/dev/null | tr -d '\r' | awk '$1 == "LogPixels" {print $3}')
-set_dpi() { wine reg add "$desktop" /v LogPixels /t REG_DWORD /d "$1" /f </dev/null >/dev/null 2>&1; }
+reg query "$desktop" /v LogPixels
+before=$(tr -d '\r' < "$dir/reg" | awk '$1 == "LogPixels" {print $3}')
+set_dpi() { reg add "$desktop" /v LogPixels /t REG_DWORD /d "$1" /f; }
 restore() {
   if [ -n "$before" ]; then set_dpi "$((before))"
-  else wine reg delete "$desktop" /v LogPixels /f </dev/null >/dev/null 2>&1; fi
+  else reg delete "$desktop" /v LogPixels /f; fi
   rm -rf "$dir"
 }
 trap restore EXIT
+# A Linux path as the programs see it (drive Z: is the root).
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 cd "$WIN32_BIN"
 for dpi in 96 120; do
   set_dpi $dpi
-  KOVRA_LAYOUT_OUT="$(winepath -w "$dir/layout-$dpi.txt")" run_wine "$dir/out-$dpi" 120 window_dpi_wintest.exe
+  KOVRA_LAYOUT_OUT="$(windows_path "$dir/layout-$dpi.txt")" run_wine "$dir/out-$dpi" 120 window_dpi_wintest.exe
   rc=$?
   cat "$dir/out-$dpi"
   [ $rc -eq 0 ] || fail "window_dpi_wintest.exe at $dpi DPI exited with $rc"
