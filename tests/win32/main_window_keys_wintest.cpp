@@ -300,16 +300,17 @@ TEST_F(MainWindowKeysTest, TheListsPopupOpensFromTheKeyboardAtTheCursorRow) {
   TQualcommForm& f = Form();
   HWND box = H(f.ScrollBox00);
   HWND paint = H(f.PaintBox00);
+  enum class How { ShiftF10, MenuKey, RightPress };
   struct Case {
     const char* What;
-    bool ShiftF10;
-  } const cases[] = {{"Shift+F10", true}, {"the menu key", false}};
+    How Way;
+  } const cases[] = {{"Shift+F10", How::ShiftF10}, {"the menu key", How::MenuKey}, {"a right press", How::RightPress}};
   struct Seen {
     bool Open = false;
     RECT Rect{};
     std::wstring FirstItem;
   };
-  std::vector<Seen> seen(2);
+  std::vector<Seen> seen(3);
   ModalSession s(*Window);
   s.Add([&] {
     SetFocus(box);
@@ -317,24 +318,32 @@ TEST_F(MainWindowKeysTest, TheListsPopupOpensFromTheKeyboardAtTheCursorRow) {
     PostKey(box, VK_DOWN);
   });
   s.Add([&] { EXPECT_EQ(f.List().ItemIndex(), 2) << "the list's cursor does not follow the arrow keys"; });
-  for (size_t i = 0; i < 2; ++i) {
+  for (size_t i = 0; i < 3; ++i) {
     s.Add([&, i] {
       SetFocus(box);
-      if (cases[i].ShiftF10) {
+      if (cases[i].Way == How::ShiftF10) {
         // Shift must be down while the key is handled: the menu opens (and
         // the next step runs) inside this step.
         ShiftDown shift;
         PostKey(box, VK_F10, true);
         PumpWindow(*Window, 300);
-      } else {
+      } else if (cases[i].Way == How::MenuKey) {
         PostKey(box, VK_APPS);
+      } else {
+        const LPARAM at = MAKELPARAM(10, 2 * f.List().RowHeight() + 2);
+        PostMessageW(paint, WM_RBUTTONDOWN, MK_RBUTTON, at);
+        PostMessageW(paint, WM_RBUTTONUP, 0, at);
       }
     });
     // The menu's own loop runs now; this step comes inside it.
     s.AddInside([&, i] {
       HWND menu = VisibleTopLevel(L"#32768");
       seen[i].Open = menu != nullptr;
-      if (!menu) return;
+      // Ends whatever menu loop runs (F10 alone enters the window's menu).
+      if (!menu) {
+        EndMenu();
+        return;
+      }
       GetWindowRect(menu, &seen[i].Rect);
       HMENU h = reinterpret_cast<HMENU>(SendMessageW(menu, 0x01E1 /* MN_GETHMENU */, 0, 0));
       wchar_t text[256] = L"";
@@ -347,11 +356,16 @@ TEST_F(MainWindowKeysTest, TheListsPopupOpensFromTheKeyboardAtTheCursorRow) {
   // Just below the cursor row's left end.
   POINT row{4, 3 * f.List().RowHeight()};
   ClientToScreen(paint, &row);
-  for (size_t i = 0; i < 2; ++i) {
+  for (size_t i = 0; i < 3; ++i) {
     SCOPED_TRACE(cases[i].What);
-    ASSERT_TRUE(seen[i].Open) << "no popup menu opened";
-    EXPECT_EQ(seen[i].Rect.left, row.x);
-    EXPECT_EQ(seen[i].Rect.top, row.y);
+    if (!seen[i].Open) {
+      ADD_FAILURE() << "no popup menu opened";
+      continue;
+    }
+    if (cases[i].Way != How::RightPress) {
+      EXPECT_EQ(seen[i].Rect.left, row.x);
+      EXPECT_EQ(seen[i].Rect.top, row.y);
+    }
     // The row's name, "&" and all: a menu shows "&&" as "&".
     EXPECT_EQ(seen[i].FirstItem, L"Save \"R&&D\" partition (\"main\" data only) into file...");
   }
