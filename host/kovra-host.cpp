@@ -311,6 +311,7 @@ int Usage() {
       "  --shows N          call DoPluginMain N times (default 1)\n"
       "  --no-centre-check  leave the host window where it is\n"
       "  --no-unload        exit without FreeLibrary, as a host may\n"
+      "  --dpi-aware        run as a DPI-aware host\n"
       "  --device FILE      serve the device services from a simulated NAND chip whose\n"
       "                     content is FILE, a full-flash image (created erased if missing)\n"
       "  --chip PAGE:BLOCK:BLOCKS  the chip's geometry (default 2048:0x20000:1024)\n"
@@ -385,6 +386,10 @@ int wmain(int argc, wchar_t** argv) {
       g.Opt.Shows = _wtoi(argv[++i]);
     } else if (a == L"--no-unload") {
       g.Opt.Unload = false;
+    } else if (a == L"--dpi-aware") {
+      // As a host that declares itself DPI-aware: the system then scales
+      // nothing for it, and the plug-in's windows meet the screen's DPI.
+      SetProcessDPIAware();
     } else if (a == L"--no-centre-check") {
       g.Opt.CentreCheck = false;
     } else if (a == L"--device" && i + 1 < argc) {

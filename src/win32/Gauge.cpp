@@ -2,16 +2,22 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
 namespace kovra::win {
 namespace {
 
+// As the standard progress bar keeps it: the position stays within the
+// range, and a step of 10 until told otherwise.
 struct GaugeState {
   int Min = 0;
   int Max = 100;
   int Pos = 0;
+  int Step = 10;
+  HFONT Font = nullptr;  // the one WM_SETFONT gave; not ours to delete
+  void Clamp() { Pos = std::clamp(Pos, Min, std::max(Min, Max)); }
 };
 
 GaugeState* StateOf(HWND hwnd) { return reinterpret_cast<GaugeState*>(GetWindowLongPtrW(hwnd, 0)); }
@@ -44,7 +50,9 @@ void Paint(HWND hwnd, const GaugeState& s) {
   swprintf(text, 16, L"%d%%", GaugePercent(s.Pos - s.Min, s.Max - s.Min));
   SetBkMode(mem, TRANSPARENT);
   SetTextColor(mem, RGB(0, 0, 255));
-  HGDIOBJ oldFont = SelectObject(mem, reinterpret_cast<HFONT>(SendMessageW(GetParent(hwnd), WM_GETFONT, 0, 0)));
+  // The window's font, which its parent handed it like every control's.
+  HFONT font = s.Font ? s.Font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  HGDIOBJ oldFont = SelectObject(mem, font);
   DrawTextW(mem, text, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   SelectObject(mem, oldFont);
   BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
@@ -69,11 +77,19 @@ LRESULT CALLBACK GaugeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT:
       if (s) Paint(hwnd, *s);
       return 0;
+    case WM_SETFONT:
+      if (!s) return 0;
+      s->Font = reinterpret_cast<HFONT>(wp);
+      if (LOWORD(lp)) InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
+    case WM_GETFONT:
+      return s ? reinterpret_cast<LRESULT>(s->Font) : 0;
     case PBM_SETRANGE: {
       if (!s) return 0;
       const LRESULT old = MAKELRESULT(s->Min, s->Max);
       s->Min = LOWORD(lp);
       s->Max = HIWORD(lp);
+      s->Clamp();
       InvalidateRect(hwnd, nullptr, FALSE);
       return old;
     }
@@ -82,6 +98,7 @@ LRESULT CALLBACK GaugeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       const LRESULT old = MAKELRESULT(s->Min, s->Max);
       s->Min = static_cast<int>(wp);
       s->Max = static_cast<int>(lp);
+      s->Clamp();
       InvalidateRect(hwnd, nullptr, FALSE);
       return old;
     }
@@ -98,6 +115,7 @@ LRESULT CALLBACK GaugeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (!s) return 0;
       const int old = s->Pos;
       s->Pos = static_cast<int>(wp);
+      s->Clamp();
       if (old != s->Pos) InvalidateRect(hwnd, nullptr, FALSE);
       return old;
     }
@@ -106,8 +124,27 @@ LRESULT CALLBACK GaugeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case PBM_DELTAPOS: {
       if (!s) return 0;
       const int old = s->Pos;
-      s->Pos = static_cast<int>(static_cast<int64_t>(old) + static_cast<int>(wp));
-      InvalidateRect(hwnd, nullptr, FALSE);
+      // In 64 bits: a delta past the end stops there instead of wrapping.
+      const int64_t pos = static_cast<int64_t>(old) + static_cast<int>(wp);
+      s->Pos = static_cast<int>(std::clamp<int64_t>(pos, s->Min, std::max(s->Min, s->Max)));
+      if (old != s->Pos) InvalidateRect(hwnd, nullptr, FALSE);
+      return old;
+    }
+    case PBM_SETSTEP: {
+      if (!s) return 0;
+      const int old = s->Step;
+      s->Step = static_cast<int>(wp);
+      return old;
+    }
+    case PBM_GETSTEP:
+      return s ? s->Step : 0;
+    case PBM_STEPIT: {
+      // Past the end the bar starts over from the beginning.
+      if (!s) return 0;
+      const int old = s->Pos;
+      const int64_t pos = static_cast<int64_t>(old) + s->Step;
+      s->Pos = pos > s->Max ? s->Min : static_cast<int>(std::max<int64_t>(pos, s->Min));
+      if (old != s->Pos) InvalidateRect(hwnd, nullptr, FALSE);
       return old;
     }
     default:

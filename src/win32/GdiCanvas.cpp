@@ -44,6 +44,7 @@ void TGdiCanvas::ReleaseSurface() {
   }
   fOldBitmap = fOldFont = fOldPen = fOldBrush = nullptr;
   fDC = nullptr;
+  fFontSelected = false;
   if (fBitmap) DeleteObject(fBitmap);
   fBitmap = nullptr;
   for (auto& [color, pen] : fPens) DeleteObject(pen);
@@ -75,10 +76,12 @@ void TGdiCanvas::SelectFont(const TFontSpec& font) {
     ReleaseFont();
     fFont = created;
     fFontSpec = font;
+    fFontSelected = true;
     return;
   }
   HGDIOBJ previous = SelectObject(fDC, fFont);
   if (fOldFont == nullptr) fOldFont = previous;
+  fFontSelected = true;
 }
 
 void TGdiCanvas::SetTransparentText() {
@@ -129,8 +132,40 @@ TTextExtent TGdiCanvas::TextExtent(std::string_view utf8) {
   if (fDC == nullptr) return {};
   const std::wstring w = Widen(utf8);
   SIZE size{};
-  GetTextExtentPoint32W(fDC, w.data(), static_cast<int>(w.size()), &size);
+  const int dpi = GetDeviceCaps(fDC, LOGPIXELSY);
+  if (!fFontSelected && dpi > 0 && dpi != 96) {
+    size = DefaultFontExtentAt96(w);
+  } else {
+    GetTextExtentPoint32W(fDC, w.data(), static_cast<int>(w.size()), &size);
+  }
   return {static_cast<int>(size.cx), static_cast<int>(size.cy)};
+}
+
+SIZE TGdiCanvas::DefaultFontExtentAt96(const std::wstring& text) {
+  SIZE size{};
+  const int dpi = GetDeviceCaps(fDC, LOGPIXELSY);
+  // The default font's own description with its height at 96 DPI: a
+  // scalable face gives exactly the font of 96 DPI.
+  LOGFONTW lf{};
+  if (GetObjectW(GetCurrentObject(fDC, OBJ_FONT), sizeof lf, &lf) == sizeof lf && lf.lfHeight != 0) {
+    const LONG height = MulDiv(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight, 96, dpi);
+    lf.lfHeight = lf.lfHeight < 0 ? -height : height;
+    if (HFONT font = CreateFontIndirectW(&lf)) {
+      HGDIOBJ old = SelectObject(fDC, font);
+      TEXTMETRICW tm{};
+      GetTextMetricsW(fDC, &tm);
+      const bool made = lf.lfHeight > 0 ? tm.tmHeight == lf.lfHeight : tm.tmHeight - tm.tmInternalLeading == -lf.lfHeight;
+      if (made) GetTextExtentPoint32W(fDC, text.data(), static_cast<int>(text.size()), &size);
+      SelectObject(fDC, old);
+      DeleteObject(font);
+      if (made) return size;
+    }
+  }
+  // A bitmap face comes in the sizes it has: its measurements are scaled.
+  GetTextExtentPoint32W(fDC, text.data(), static_cast<int>(text.size()), &size);
+  size.cx = MulDiv(size.cx, 96, dpi);
+  size.cy = MulDiv(size.cy, 96, dpi);
+  return size;
 }
 
 int TGdiCanvas::FitCount(std::string_view utf8, int maxWidth) {

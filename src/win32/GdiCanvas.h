@@ -2,9 +2,15 @@
 // The canvas on Windows: a memory DC with a bitmap the size of the paint
 // box, copied to the paint box's window in one BitBlt. Pens and brushes are
 // made once per colour and surface and reused by every paint.
+//
+// The module's windows keep their designed pixel layout at every screen DPI
+// (fonts are given in pixels). The views measure their cells in a fresh
+// surface's default font, which the system scales with the DPI; that font is
+// therefore measured as it is at 96 DPI.
 #include <windows.h>
 
 #include <map>
+#include <string>
 
 #include "platform/Canvas.h"
 
@@ -41,6 +47,7 @@ class TGdiCanvas : public TCanvas {
   HPEN Pen(TCanvasColor color);
   HBRUSH Brush(TCanvasColor color);
   void ReleaseFont();
+  SIZE DefaultFontExtentAt96(const std::wstring& text);
 
   HWND fTarget;
   HDC fDC = nullptr;
@@ -48,6 +55,7 @@ class TGdiCanvas : public TCanvas {
   HGDIOBJ fOldBitmap = nullptr, fOldFont = nullptr, fOldPen = nullptr, fOldBrush = nullptr;
   HFONT fFont = nullptr;
   TFontSpec fFontSpec;
+  bool fFontSelected = false;  // else the surface draws in its default font
   int fWidth = 0, fHeight = 0;
   std::map<TCanvasColor, HPEN> fPens;
   std::map<TCanvasColor, HBRUSH> fBrushes;

@@ -1,5 +1,7 @@
 #include "HexWindow.h"
 
+#include <algorithm>
+
 #include "WinText.h"
 
 namespace kovra::win {
@@ -78,6 +80,25 @@ void THexWindow::Show() {
 
 void THexWindow::Hide() {
   if (fWnd) ShowWindow(fWnd, SW_HIDE);
+}
+
+void THexWindow::Place(int left, int top, int width, int height) {
+  if (fWnd == nullptr) return;
+  RECT r{left, top, left + width, top + height};
+  // The strip the window is dragged by: its title bar.
+  const int caption = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYSIZEFRAME);
+  const RECT bar{r.left, r.top, r.right, r.top + caption};
+  if (MonitorFromRect(&bar, MONITOR_DEFAULTTONULL) == nullptr) {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    if (GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi)) {
+      const RECT& work = mi.rcWork;
+      // Inside the work area; a window larger than it keeps its top left.
+      left = std::max<LONG>(std::min<LONG>(r.left, work.right - width), work.left);
+      top = std::max<LONG>(std::min<LONG>(r.top, work.bottom - height), work.top);
+    }
+  }
+  SetWindowPos(fWnd, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void THexWindow::Layout(int width, int height) {

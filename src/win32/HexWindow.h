@@ -34,6 +34,10 @@ class THexWindow {
   // last placed.
   void Show();
   void Hide();
+  // Moves the window to a place and size (a stored one); where its title bar
+  // would lie on no monitor, it goes into the nearest monitor's work area,
+  // where the user can reach it.
+  void Place(int left, int top, int width, int height);
   bool Visible() const { return fWnd && IsWindowVisible(fWnd); }
 
   static void RegisterWindowClass(HINSTANCE instance);

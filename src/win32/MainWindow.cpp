@@ -18,13 +18,14 @@ constexpr COLORREF kMemoText = 0xE0E0E0;
 // window itself paints the background under them.
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX;
 
-HFONT CreateTahoma8() {
-  HDC dc = GetDC(nullptr);
-  const int height = -MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, dc);
-  return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
-}
+// Tahoma 8 point as designed, that is 11 pixels: the window keeps its
+// designed pixel layout at every screen DPI, and its text must fit it (a
+// point size would grow with the DPI inside controls that do not).
+constexpr int kMainFontPixels = 11;
+
+// Controls of our own making get IDs from here (the dialog manager finds a
+// default button by its ID); 1 and 2 stay free, they are IDOK and IDCANCEL.
+constexpr int kIdFirstControl = 1200;
 
 std::wstring WindowText(HWND h) {
   const int n = GetWindowTextLengthW(h);
@@ -55,20 +56,35 @@ class TButtonControl : public TStdControl {
  public:
   TButtonControl(TButton& model, HWND parent, HFONT font, DWORD style)
       : TStdControl(model, parent, L"BUTTON", style | WS_TABSTOP | BS_NOTIFY, 0, font, model.Caption()),
-        fButton(model) {}
+        fButton(model) {
+    if (fWnd) SetWindowSubclass(fWnd, &TButtonControl::Subclass, 0, 0);
+  }
+  ~TButtonControl() override {
+    if (fWnd && IsWindow(fWnd)) RemoveWindowSubclass(fWnd, &TButtonControl::Subclass, 0);
+  }
   void Changed(TWidget& w, TWidgetChange what) override {
     if (what == TWidgetChange::Text) SetWindowTextW(fWnd, Widen(fButton.Caption()).c_str());
     else if (what == TWidgetChange::State) InvalidateRect(fWnd, nullptr, FALSE);
     else TStdControl::Changed(w, what);
   }
   void Command(WORD code) override {
-    if (code == BN_CLICKED) fButton.Click();
+    // A double click is two clicks to whoever presses a command button
+    // twice ("Invert Selection" twice, "&Stop" twice).
+    if (code == BN_CLICKED || code == BN_DOUBLECLICKED) fButton.Click();
     else if (code == BN_SETFOCUS) fButton.PlatformFocus(true);
     else if (code == BN_KILLFOCUS) fButton.PlatformFocus(false);
   }
   TButton& Model() { return fButton; }
 
  private:
+  // The second press of a quick pair arrives as a double click, which an
+  // owner-drawn or notifying button reports as BN_DOUBLECLICKED without
+  // pushing in. Here it is a press like the first: the face goes down and
+  // the release clicks.
+  static LRESULT CALLBACK Subclass(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_LBUTTONDBLCLK) msg = WM_LBUTTONDOWN;
+    return DefSubclassProc(wnd, msg, wp, lp);
+  }
   TButton& fButton;
 };
 
@@ -116,6 +132,13 @@ class TEditControl : public TStdControl {
 
 // The log. The host appends to the same EDIT, so its lines are read back
 // from the control; every line ends with CR LF, as a memo's lines do.
+//
+// A multi-line EDIT that the dialog manager has asked for its keys takes
+// itself for a dialog's control: Esc then closes its parent (which, during a
+// device command, asks the host to stop), Tab and Enter go to the parent as
+// dialog messages. The log is read, never typed into: it takes the keys that
+// move through it and copy from it, and leaves Tab, Enter and Esc to the
+// window, under any message loop (the host's too, while it works).
 class TMemoControl : public TStdControl, public TMemo::Source {
  public:
   TMemoControl(TMemo& model, HWND parent, HFONT font)
@@ -124,9 +147,13 @@ class TMemoControl : public TStdControl, public TMemo::Source {
                     WS_EX_CLIENTEDGE, font),
         fMemo(model) {
     SendMessageW(fWnd, EM_SETLIMITTEXT, 0, 0);
+    if (fWnd) SetWindowSubclass(fWnd, &TMemoControl::Subclass, 0, 0);
     model.SetSource(this);
   }
-  ~TMemoControl() override { fMemo.SetSource(nullptr); }
+  ~TMemoControl() override {
+    fMemo.SetSource(nullptr);
+    if (fWnd && IsWindow(fWnd)) RemoveWindowSubclass(fWnd, &TMemoControl::Subclass, 0);
+  }
   std::vector<std::string> Lines() override {
     const std::string text = Narrow(WindowText(fWnd));
     std::vector<std::string> lines;
@@ -172,6 +199,27 @@ class TMemoControl : public TStdControl, public TMemo::Source {
   }
 
  private:
+  static LRESULT CALLBACK Subclass(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    switch (msg) {
+      case WM_GETDLGCODE:
+        // Asked without the message, so that the control never turns to its
+        // dialog behaviour; all keys but Tab, Enter and Esc.
+        return DefSubclassProc(wnd, msg, wp, 0) & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
+      case WM_KEYDOWN:
+        if (wp == VK_ESCAPE || wp == VK_RETURN) return 0;
+        if (wp == VK_TAB) {
+          // A loop without the dialog manager: move on as it would.
+          HWND parent = GetParent(wnd);
+          if (HWND next = GetNextDlgTabItem(parent, wnd, GetKeyState(VK_SHIFT) < 0)) SetFocus(next);
+          return 0;
+        }
+        break;
+      case WM_CHAR:
+        if (wp == VK_ESCAPE || wp == VK_RETURN || wp == VK_TAB) return 0;
+        break;
+    }
+    return DefSubclassProc(wnd, msg, wp, lp);
+  }
   void Replace(size_t from, size_t to, const std::wstring& with) {
     SendMessageW(fWnd, EM_SETSEL, from, to);
     SendMessageW(fWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(with.c_str()));
@@ -217,8 +265,11 @@ class TGaugeControl : public TStdControl {
 
 class TStatusControl : public TStdControl {
  public:
+  // Placed by the layout like every control: left to itself, the status bar
+  // takes a height of the system's, which grows with the screen's DPI.
   TStatusControl(TStatusBar& model, HWND parent, HFONT font)
-      : TStdControl(model, parent, STATUSCLASSNAMEW, SBARS_SIZEGRIP, 0, font), fBar(model) {
+      : TStdControl(model, parent, STATUSCLASSNAMEW, SBARS_SIZEGRIP | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, font),
+        fBar(model) {
     PushParts();
   }
   void Changed(TWidget& w, TWidgetChange what) override {
@@ -227,8 +278,7 @@ class TStatusControl : public TStdControl {
       SendMessageW(fWnd, SB_SETTEXTW, p, reinterpret_cast<LPARAM>(Widen(fBar.PanelText(p)).c_str()));
       UpdateWindow(fWnd);
     } else if (what == TWidgetChange::Bounds) {
-      // The status bar places itself at the bottom; only the parts change.
-      SendMessageW(fWnd, WM_SIZE, 0, 0);
+      TStdControl::Changed(w, what);
       PushParts();
     } else {
       TStdControl::Changed(w, what);
@@ -273,8 +323,7 @@ class THexWindowBinding : public TWidgetBinding {
       if (w.Visible()) fHex.Show();
       else fHex.Hide();
     } else if (what == TWidgetChange::Bounds && w.Width() > 0 && w.Height() > 0) {
-      SetWindowPos(fHex.Handle(), nullptr, w.Left(), w.Top(), w.Width(), w.Height(),
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      fHex.Place(w.Left(), w.Top(), w.Width(), w.Height());
     }
   }
 
@@ -320,7 +369,7 @@ void MainWindow::UnregisterClasses(HINSTANCE instance) {
 }
 
 MainWindow::MainWindow(HINSTANCE instance) : fInstance(instance) {
-  fFont = CreateTahoma8();
+  fFont = CreateUiFont(kMainFontPixels, L"Tahoma");
   fMemoBrush = CreateSolidBrush(kMemoBack);
   RECT rc{0, 0, kMainFormClientWidth, kMainFormClientHeight};
   AdjustWindowRectEx(&rc, kStyle, FALSE, 0);
@@ -329,10 +378,7 @@ MainWindow::MainWindow(HINSTANCE instance) : fInstance(instance) {
   if (!fWnd) return;
 
   fPlatform.ProcessMessages = [this] { ProcessMessages(); };
-  fPlatform.ErrorBox = [](const std::string& text) {
-    // Centred on the screen, over every window of the thread.
-    MessageBoxW(nullptr, Widen(text).c_str(), L"Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
-  };
+  fPlatform.ErrorBox = [this](const std::string& text) { ShowErrorBox(text); };
   fPlatform.HostExecutablePath = [] {
     std::wstring path(32768, L'\0');
     const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -399,6 +445,12 @@ void MainWindow::CreateControls() {
                                                {&f.PaintBox00, kIdListPaintBox}};
   for (const auto& [model, id] : ids)
     if (HWND h = TWinControl::HandleOf(model)) SetWindowLongPtrW(h, GWLP_ID, id);
+  // Every other control its own ID: Enter presses the focused button through
+  // the dialog manager, which finds that button by its ID.
+  int nextId = kIdFirstControl;
+  for (const auto& b : fBindings)
+    if (auto* c = dynamic_cast<TWinControl*>(b.get()); c && c->Handle() && GetDlgCtrlID(c->Handle()) == 0)
+      SetWindowLongPtrW(c->Handle(), GWLP_ID, nextId++);
   fFormBinding = std::make_unique<TFormBinding>(fWnd);
   f.Form.Bind(fFormBinding.get());
   fHexBinding = std::make_unique<THexWindowBinding>(*fHex);
@@ -411,20 +463,28 @@ void MainWindow::CreateControls() {
 }
 
 MainWindow::~MainWindow() {
+  // Whatever the window hears from here on (focus moves, notifications of
+  // controls being destroyed) must not reach a half-destroyed object.
+  if (fWnd && IsWindow(fWnd)) SetWindowLongPtrW(fWnd, GWLP_USERDATA, 0);
+  // The error reporter of the views refers to this window.
+  SetViewErrorReporter(nullptr);
   if (fForm) {
     fForm->Form.Bind(nullptr);
     fForm->HexWindow.Bind(nullptr);
     fForm->PartitionsListMainPanel.Bind(nullptr);
   }
-  // The list view goes with the form, before the controls it draws on.
-  fForm.reset();
+  // In the order of dependence: the controls refer to the form's widget
+  // models (and write to them as they go), so they go first; the form's list
+  // view drew on the controls' surfaces and has let go of them by then; the
+  // form refers to the hex window's views, which go last.
+  fFormBinding.reset();
+  fHexBinding.reset();
+  fPanelBinding.reset();
   fBindings.clear();
   fList.reset();
+  fForm.reset();
   fHex.reset();
-  if (fWnd && IsWindow(fWnd)) {
-    SetWindowLongPtrW(fWnd, GWLP_USERDATA, 0);
-    DestroyWindow(fWnd);
-  }
+  if (fWnd && IsWindow(fWnd)) DestroyWindow(fWnd);
   if (fFont) DeleteObject(fFont);
   if (fMemoBrush) DeleteObject(fMemoBrush);
 }
@@ -479,8 +539,14 @@ BOOL CALLBACK DisableOne(HWND h, LPARAM lp) {
 }  // namespace
 
 void MainWindow::ShowModal() {
+  // The host's window that shows us: our owner while we show, and the
+  // window that gets the activation back.
+  HWND owner = GetActiveWindow();
+  if (owner == fWnd || owner == fHex->Handle()) owner = nullptr;
   DisabledWindows disabled{{fWnd, fHex->Handle()}, {}};
   EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(&disabled));
+  if (owner == nullptr && !disabled.List.empty()) owner = disabled.List.front();
+  if (owner) SetWindowLongPtrW(fWnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
   fModal = true;
   fClosing = false;
   ShowWindow(fWnd, SW_SHOW);
@@ -501,15 +567,20 @@ void MainWindow::ShowModal() {
     }
   }
   fModal = false;
+  // As a modal dialog ends: the windows it disabled come back first, then it
+  // hides, so that the system never finds every window of the host disabled
+  // and hands the activation elsewhere; then the owner is made active. (A
+  // WM_QUIT of the host's ends the showing the same way, and is handed on.)
+  const HWND active = GetActiveWindow();
+  const bool wasActive = active == fWnd || active == fHex->Handle() || active == nullptr;
+  if (HWND focus = GetFocus(); focus && IsChild(fWnd, focus)) fLastFocus = focus;
   for (HWND h : disabled.List)
     if (IsWindow(h)) EnableWindow(h, TRUE);
-  if (quit) {
-    // The host is quitting: the window still closes as it always does
-    // (settings saved, hex window hidden, the working image handled), then
-    // the host's loop gets its WM_QUIT.
-    RunCloseSteps();
-    PostQuitMessage(static_cast<int>(msg.wParam));
-  }
+  RunCloseSteps();
+  SetWindowLongPtrW(fWnd, GWLP_HWNDPARENT, 0);
+  if (wasActive && owner && IsWindow(owner) && IsWindowVisible(owner) && IsWindowEnabled(owner))
+    SetForegroundWindow(owner);
+  if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
 }
 
 void MainWindow::Close() {
@@ -522,9 +593,13 @@ void MainWindow::Close() {
       *fForm->HostStopFlag() = 1;
     return;
   }
-  RunCloseSteps();
+  if (!fModal) {
+    RunCloseSteps();
+    return;
+  }
+  // The modal loop ends the showing (see ShowModal). Wake it even when the
+  // close came from another thread.
   fModal = false;
-  // Wake the modal loop even when the close came from another thread.
   PostMessageW(fWnd, WM_NULL, 0, 0);
 }
 
@@ -534,6 +609,28 @@ void MainWindow::RunCloseSteps() {
   SyncHexWindowModel();
   fForm->Guarded([this] { fForm->FormClose(); });
   ShowWindow(fWnd, SW_HIDE);
+}
+
+bool MainWindow::RestoreFocus() {
+  HWND target = fLastFocus;
+  if (!(target && IsWindow(target) && IsChild(fWnd, target) && IsWindowVisible(target) && IsWindowEnabled(target)))
+    target = GetNextDlgTabItem(fWnd, nullptr, FALSE);
+  if (target == nullptr) return false;
+  SetFocus(target);
+  return true;
+}
+
+void MainWindow::ShowErrorBox(const std::string& text) {
+  // Owned by the window while it shows, so that closing the box activates
+  // the window again; the hex window waits with it. Without a shown window,
+  // over every window of the thread.
+  const bool shown = fWnd && IsWindowVisible(fWnd);
+  HWND hex = fHex ? fHex->Handle() : nullptr;
+  const bool holdHex = shown && hex && IsWindowVisible(hex) && IsWindowEnabled(hex);
+  if (holdHex) EnableWindow(hex, FALSE);
+  MessageBoxW(shown ? fWnd : nullptr, Widen(text).c_str(), L"Error",
+              MB_OK | MB_ICONERROR | (shown ? MB_APPLMODAL : MB_TASKMODAL));
+  if (holdHex && IsWindow(hex)) EnableWindow(hex, TRUE);
 }
 
 void MainWindow::ShowPopup(TPopupMenu& menu, int x, int y) {
@@ -547,7 +644,13 @@ void MainWindow::ShowPopup(TPopupMenu& menu, int x, int y) {
       AppendMenuW(h, MF_SEPARATOR, 0, nullptr);
       continue;
     }
-    const std::wstring caption = Widen(item.Caption);
+    // The items have no access keys; an "&" (in a partition's name) is
+    // shown as itself.
+    std::wstring caption;
+    for (wchar_t c : Widen(item.Caption)) {
+      caption += c;
+      if (c == L'&') caption += L'&';
+    }
     AppendMenuW(h, MF_STRING | (item.Enabled ? 0 : MF_GRAYED), i + 1, caption.c_str());
     if (i < 9 && kItemGlyphs[i] >= 0) {
       MENUITEMINFOW mii{};
@@ -710,6 +813,32 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_ACTIVATE:
+      // As a dialog does: the focused control is remembered when another
+      // window takes the activation, and gets the focus back with it.
+      if (LOWORD(wp) == WA_INACTIVE) {
+        if (HWND focus = GetFocus(); focus && IsChild(fWnd, focus)) fLastFocus = focus;
+      } else if (!HIWORD(wp) && RestoreFocus()) {
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+      if (RestoreFocus()) return 0;
+      break;
+    case DM_GETDEFID: {
+      // Enter presses the focused button: the dialog manager asks for the
+      // default button, and that is the one with the focus.
+      HWND focus = GetFocus();
+      if (focus && IsChild(fWnd, focus) && IsWindowEnabled(focus) &&
+          dynamic_cast<TButtonControl*>(TWinControl::FromHandle(focus)))
+        return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+      return 0;
+    }
+    case WM_NEXTDLGCTL: {
+      HWND next = LOWORD(lp) ? reinterpret_cast<HWND>(wp) : GetNextDlgTabItem(fWnd, GetFocus(), wp != 0);
+      if (next && IsChild(fWnd, next)) SetFocus(next);
+      return 0;
+    }
     default:
       break;
   }

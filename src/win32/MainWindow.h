@@ -39,7 +39,9 @@ class MainWindow {
   THexWindow& HexWindow() { return *fHex; }
 
   // Shows the window over the thread's other windows, which stay disabled
-  // until it closes; returns when the user closes it.
+  // until it closes; returns when the user closes it. As a modal dialog, it
+  // is owned meanwhile by the window that was active (the host's), and that
+  // window is active again when it closes.
   void ShowModal();
   // Lets pending window messages run (long commands call it per chunk).
   void ProcessMessages();
@@ -58,6 +60,12 @@ class MainWindow {
   void Close();
   // What every close does, once per showing: FormClose, then hide.
   void RunCloseSteps();
+  // Gives the focus back to the control that had it when the window was
+  // last deactivated (or to the first tab stop); false when none can take it.
+  bool RestoreFocus();
+  // The modal error box: owned by the window while it shows, so that the
+  // activation comes back to it.
+  void ShowErrorBox(const std::string& text);
 
   HINSTANCE fInstance;
   HWND fWnd = nullptr;
@@ -65,6 +73,7 @@ class MainWindow {
   HBRUSH fMemoBrush = nullptr;
   bool fModal = false;
   bool fClosing = false;
+  HWND fLastFocus = nullptr;
   TPlatformServices fPlatform;
   std::unique_ptr<THexWindow> fHex;
   std::unique_ptr<TQualcommForm> fForm;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <unordered_map>
+#include <utility>
 
 #include "WinText.h"
 
@@ -119,8 +120,8 @@ std::map<UINT_PTR, TWinTimer*>& Timers() {
 
 }  // namespace
 
-void SetViewErrorReporter(std::function<void(const std::string& text)> reporter) {
-  Reporter() = std::move(reporter);
+TViewErrorReporter SetViewErrorReporter(TViewErrorReporter reporter) {
+  return std::exchange(Reporter(), std::move(reporter));
 }
 
 void ReportViewError(const std::string& text) {
@@ -168,11 +169,17 @@ void RegisterViewClasses(HINSTANCE instance) {
     GetCursorPos(&p);
     return TPoint{static_cast<int>(p.x), static_cast<int>(p.y)};
   });
+  SetWidgetToScreenProvider([](const TWidget& w, TPoint at) {
+    POINT p{at.X, at.Y};
+    if (HWND h = TWinControl::HandleOf(&w)) ClientToScreen(h, &p);
+    return TPoint{static_cast<int>(p.x), static_cast<int>(p.y)};
+  });
 }
 
 void UnregisterViewClasses(HINSTANCE instance) {
   SystemCaret().OnChanged = nullptr;
   SetPointerScreenPosProvider(nullptr);
+  SetWidgetToScreenProvider(nullptr);
   UnregisterClassW(kPaintBoxClass, instance);
   UnregisterClassW(kScrollBoxClass, instance);
   UnregisterClassW(kPanelClass, instance);
@@ -394,8 +401,31 @@ LRESULT TWinScrollBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (handled) return 0;
       break;
     }
-    case WM_GETDLGCODE:
-      return DLGC_WANTARROWS;
+    case WM_KEYUP:
+      // The menu key, which not every system turns into WM_CONTEXTMENU.
+      if (wp == VK_APPS) {
+        bool handled = false;
+        Guarded([&] { handled = fBox.OnContextPopup && fBox.OnContextPopup(); });
+        if (handled) return 0;
+      }
+      break;
+    case WM_CONTEXTMENU:
+      // (-1, -1): asked for from the keyboard (Shift+F10). A menu asked for
+      // with the mouse goes on to the parent.
+      if (GET_X_LPARAM(lp) == -1 && GET_Y_LPARAM(lp) == -1) {
+        bool handled = false;
+        Guarded([&] { handled = fBox.OnContextPopup && fBox.OnContextPopup(); });
+        if (handled) return 0;
+      }
+      break;
+    case WM_GETDLGCODE: {
+      // A box whose keys are taken wants Enter too (the list marks its row);
+      // Tab and Esc stay the dialog manager's.
+      LRESULT code = DLGC_WANTARROWS;
+      const auto* m = reinterpret_cast<const MSG*>(lp);
+      if (fBox.OnKeyDown && m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN) code |= DLGC_WANTMESSAGE;
+      return code;
+    }
   }
   return DefWindowProcW(fWnd, msg, wp, lp);
 }

@@ -25,8 +25,11 @@ void RegisterViewClasses(HINSTANCE instance);
 void UnregisterViewClasses(HINSTANCE instance);
 
 // Exceptions stop at every window procedure and end here; by default in an
-// error message box, the general error report of the module.
-void SetViewErrorReporter(std::function<void(const std::string& text)> reporter);
+// error message box, the general error report of the module. Returns the
+// reporter it replaces: whoever installs one that refers to itself must take
+// it away again before it goes.
+using TViewErrorReporter = std::function<void(const std::string& text)>;
+TViewErrorReporter SetViewErrorReporter(TViewErrorReporter reporter);
 void ReportViewError(const std::string& text);
 
 // Runs an event handler at a window procedure's edge.

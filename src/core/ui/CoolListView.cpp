@@ -97,6 +97,7 @@ TCoolListView::TCoolListView(TScrollBox& scrollBox, TPaintBox& paintBox, TScroll
   MyScrollBox.OnEnter = [this] { Repaint(); };
   MyScrollBox.OnExit = [this] { Repaint(); };
   MyScrollBox.OnMouseWheel = [this](int delta) { return ScrollBoxMouseWheel(delta); };
+  MyScrollBox.OnContextPopup = [this] { return ContextPopupKey(); };
   MyScrollBox.OnResize = [this] { Refresh(); };
   MyScrollBox.DoubleBuffered = true;
   MyScrollBar.OnScroll = [this](TScrollCode code, int& pos) { ScrollBarScroll(code, pos); };
@@ -115,6 +116,7 @@ TCoolListView::~TCoolListView() {
   MyScrollBox.OnEnter = nullptr;
   MyScrollBox.OnExit = nullptr;
   MyScrollBox.OnMouseWheel = nullptr;
+  MyScrollBox.OnContextPopup = nullptr;
   MyScrollBox.OnResize = nullptr;
   MyScrollBar.OnScroll = nullptr;
   MyTimer.OnChanged = nullptr;
@@ -373,6 +375,18 @@ bool TCoolListView::ProcessKeyboardInput(uint32_t wParam, uint32_t) {
     default:
       break;
   }
+  return true;
+}
+
+bool TCoolListView::ContextPopupKey() {
+  const int row = PaintData.Cursor;
+  if (CoolItemsList == nullptr || row < 0 || row >= Count()) return false;
+  const int first = MyScrollBar.Position();
+  if (row < first) RewindCursorVisible(0);
+  else if (row >= first + std::max(fScreenLines, 1)) RewindCursorVisible(-1);
+  const int rowHeight = std::max(PaintData.TextExt.cy, 1);
+  const TPoint at = WidgetToScreen(MyPaint, {4, (row - MyScrollBar.Position() + 1) * rowHeight});
+  if (OnSelectionChange) OnSelectionChange(row, TMouseButton::mbRight, at.X, at.Y);
   return true;
 }
 

@@ -81,6 +81,11 @@ class TCoolListView {
   void FreeDataFields();
   // One key, wParam its virtual key code; true for every key.
   bool ProcessKeyboardInput(uint32_t wParam, uint32_t lParam);
+  // The context menu asked for from the keyboard: reported to
+  // OnSelectionChange as a right press on the cursor row (brought into view
+  // first), at the screen point just below the row's left end. False, and
+  // nothing reported, without a cursor row.
+  bool ContextPopupKey();
 
   // Event handlers (wired to the widgets; callable directly).
   void PaintBoxMouseDown(TMouseButton button, int x, int y);

@@ -52,6 +52,12 @@ bool ParseBool(const std::string& text, bool& value) {
   return true;
 }
 
+// The keys of the partition list's key table.
+enum : int {
+  kVkReturn = 13, kVkEscape = 27, kVkPrior = 33, kVkNext = 34, kVkEnd = 35, kVkHome = 36,
+  kVkUp = 38, kVkDown = 40
+};
+
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -217,6 +223,18 @@ void TQualcommForm::FormCreate() {
   fList->SetMultiThreadRepaint(false);
   fList->SetRowHeightIncrease(2);
   fList->SetBottomTextMargin(0);
+  // The list's keys (cursor moves, Enter marks) reach it while it has the
+  // focus; every other key goes on to the system, which turns the menu key
+  // and Shift+F10 into the list's keyboard popup.
+  ScrollBox00.OnKeyDown = [this](int key) {
+    switch (key) {
+      case kVkReturn: case kVkEscape: case kVkPrior: case kVkNext:
+      case kVkEnd: case kVkHome: case kVkUp: case kVkDown:
+        return fList != nullptr && fList->ProcessKeyboardInput(static_cast<uint32_t>(key), 0);
+      default:
+        return false;
+    }
+  };
   // The memo's colours (light grey on dark grey) are the binding's to draw.
   const std::string exe = fPlatform.HostExecutablePath ? fPlatform.HostExecutablePath() : std::string();
   fHostDir = DirectoryOf(exe);
@@ -360,7 +378,9 @@ void TQualcommForm::OnSelectionChange(int itemIndex, TMouseButton button, int x,
   const TPartitionExtent e = PartitionExtent(fImage.Geometry, fImage.PartitionTable.Entries[itemIndex]);
   fHexForm.UpperView().InitializeViewData(fImage.LoadedImageName, e.MainOffset, e.MainLength);
   fHexForm.LowerView().InitializeViewData(fImage.LoadedImageName, e.SpareOffset, e.SpareLength);
-  if (button != TMouseButton::mbRight) return;
+  // The menu's loop would hold a running command in the middle of its
+  // transfer until the user closed it: while one runs, the row only moves.
+  if (button != TMouseButton::mbRight || CommandRunning()) return;
   fPopupItemIndex = itemIndex;
   const std::string quoted = "\"" + fImage.Descriptors[itemIndex].PartitionName + "\" ";
   for (size_t i = 0; i < 3; ++i) {
@@ -423,6 +443,8 @@ void TQualcommForm::UpdateEnabledButtons() {
 void TQualcommForm::ShowHideHexBtnClick() { HexWindow.SetVisible(!HexWindow.Visible()); }
 
 void TQualcommForm::SelectImageFileClick() {
+  // The dialog's loop would hold a running command (see OnSelectionChange).
+  if (CommandRunning()) return;
   fPlatform.Pump();
   OpenDialog.Filter = "KOVRA Full Image Files |*.bin";
   OpenDialog.FilterIndex = 1;

@@ -209,4 +209,20 @@ std::function<TPoint()> SetPointerScreenPosProvider(std::function<TPoint()> prov
   return std::exchange(PointerProvider(), std::move(provider));
 }
 
+namespace {
+TWidgetToScreen& ScreenMapping() {
+  static TWidgetToScreen provider;
+  return provider;
+}
+}  // namespace
+
+TPoint WidgetToScreen(const TWidget& widget, TPoint point) {
+  auto& provider = ScreenMapping();
+  return provider ? provider(widget, point) : point;
+}
+
+TWidgetToScreen SetWidgetToScreenProvider(TWidgetToScreen provider) {
+  return std::exchange(ScreenMapping(), std::move(provider));
+}
+
 }  // namespace kovra

@@ -110,6 +110,9 @@ class TScrollBox : public TWidget {
   std::function<bool(int delta)> OnMouseWheel;
   // Virtual key code; returns true when handled.
   std::function<bool(int key)> OnKeyDown;
+  // The menu key or Shift+F10 while the box has the focus: the context menu
+  // is asked for from the keyboard. True when one opened.
+  std::function<bool()> OnContextPopup;
 };
 
 class TScrollBar : public TWidget {
@@ -218,5 +221,12 @@ TCaret& SystemCaret();
 // query, natively it is (0, 0) unless a test sets another provider.
 TPoint PointerScreenPos();
 std::function<TPoint()> SetPointerScreenPosProvider(std::function<TPoint()> provider);
+
+// A point of a widget (in its own coordinates) on the screen; the platform
+// installs the real mapping, natively the point is returned unchanged unless
+// a test sets another provider.
+TPoint WidgetToScreen(const TWidget& widget, TPoint point);
+using TWidgetToScreen = std::function<TPoint(const TWidget&, TPoint)>;
+TWidgetToScreen SetWidgetToScreenProvider(TWidgetToScreen provider);
 
 }  // namespace kovra
