@@ -28,16 +28,22 @@ export KOVRA_WINE64_PATH="$kovra_scripts_dir/wine64-bin"
 kovra_display_ok() { xdpyinfo -display "$1" >/dev/null 2>&1; }
 
 if [ -z "${DISPLAY:-}" ] || ! kovra_display_ok "$DISPLAY"; then
-  for n in 99 98 97 96 95; do
-    if ! kovra_display_ok ":$n" && [ ! -e "/tmp/.X$n-lock" ]; then
+  # A display of our own: one that answers belongs to someone else, and its
+  # windows would show up in our screenshots and window searches.
+  for n in $(seq 99 -1 60); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ] && ! kovra_display_ok ":$n"; then
       Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
       KOVRA_XVFB_PID=$!
       export KOVRA_XVFB_PID DISPLAY=":$n"
-      for _ in $(seq 1 100); do kovra_display_ok ":$n" && break; sleep 0.1; done
-      break
-    elif kovra_display_ok ":$n"; then
-      export DISPLAY=":$n"
-      break
+      for _ in $(seq 1 300); do
+        kovra_display_ok ":$n" && break
+        kill -0 "$KOVRA_XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+      done
+      kovra_display_ok ":$n" && break
+      # Another Xvfb took the number first: try the next one.
+      kill "$KOVRA_XVFB_PID" 2>/dev/null
+      unset KOVRA_XVFB_PID DISPLAY
     fi
   done
 fi
@@ -75,11 +81,11 @@ kovra_prepare_prefix() {
 }
 
 # Stops the Wine servers of both prefixes and the Xvfb started here.
+# Safe under `set -e`: a prefix whose server is not running is no error.
 kovra_wine_stop() {
-  kovra_in_prefix win32 wineserver -k 2>/dev/null
-  kovra_in_prefix win64 wineserver -k 2>/dev/null
-  [ -n "${KOVRA_XVFB_PID:-}" ] && kill "$KOVRA_XVFB_PID" 2>/dev/null
-  true
+  kovra_in_prefix win32 wineserver -k 2>/dev/null || true
+  kovra_in_prefix win64 wineserver -k 2>/dev/null || true
+  if [ -n "${KOVRA_XVFB_PID:-}" ]; then kill "$KOVRA_XVFB_PID" 2>/dev/null || true; fi
 }
 
 for kovra_arch in ${KOVRA_WINE_ARCHS:-win32 win64}; do
