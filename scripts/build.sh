@@ -11,8 +11,11 @@ jobs=$(nproc)
 cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-i686-mingw.cmake" >/dev/null
 cmake --build build/win32 -j "$jobs"
-# Only what the wine64 tests and the demo run (no Windows fullflash here).
+# Only what the wine64 tests and the demo run (no Windows fullflash here),
+# optimised as the 32-bit build but without debug information, which costs a
+# third of the compile time and nothing here needs.
 cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" \
       -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-x86_64-mingw.cmake" >/dev/null
 cmake --build build/win64 -j "$jobs" --target wine_test_programs
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
