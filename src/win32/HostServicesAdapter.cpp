@@ -1,5 +1,8 @@
 #include "HostServicesAdapter.h"
 
+#include <cstring>
+#include <iterator>
+
 #include "WinText.h"
 
 namespace kovra::win {
@@ -31,6 +34,15 @@ std::function<void(uint32_t, const std::string&)>& StatusHandler() {
 // The texts every write request points to; they outlive any call.
 constexpr wchar_t kEmptyText[] = L"";
 constexpr wchar_t kFileTagW[] = L"tQcm";
+
+// The image file's name for a write request. The request holds only its
+// 32-bit address, so it lives in the module's image (which every build places
+// below 4 GiB) rather than on the heap. Device commands run one at a time on
+// the window's thread, so one buffer serves them all.
+wchar_t gImageName[32768];
+
+// The status callback's address as the host stores it; 0 when it does not fit.
+uint32_t StatusCallbackAddress() { return HostAddress(reinterpret_cast<const void*>(&StatusTextCallback)); }
 
 }  // namespace
 
@@ -74,8 +86,10 @@ bool THostServicesAdapter::ReadFlash(uint32_t chipNumber, uint32_t address, uint
                                      std::span<uint8_t> buffer, int32_t bound, THostHandle gauge, uint32_t flag,
                                      const THostWindow& w) {
   const auto fn = Slot<ReadFlashFn>(24);
-  return fn && fn(chipNumber, address, length, 0, 0, fileTag, buffer.data(), bound, gauge, flag, StatusTextCallback,
-                  w.Left, w.Width, w.Height, w.Top) != 0;
+  // The host may keep the status callback in 32 bits, as the write request does.
+  return fn && StatusCallbackAddress() != 0 &&
+         fn(chipNumber, address, length, 0, 0, fileTag, buffer.data(), bound, gauge, flag, StatusTextCallback,
+            w.Left, w.Width, w.Height, w.Top) != 0;
 }
 
 bool THostServicesAdapter::WriteFlash(const TFlashWriteRequest& request, const std::string& imageFileName) {
@@ -83,17 +97,22 @@ bool THostServicesAdapter::WriteFlash(const TFlashWriteRequest& request, const s
   if (!fn) return false;
   // The name must stay valid during the call; the record only carries its address.
   const std::wstring name = Widen(imageFileName);
+  if (name.size() >= std::size(gImageName)) return false;
+  std::memcpy(gImageName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
   TFlashWriteRequest r = request;
-  r.ImageFileName = HostAddress(name.c_str());
+  r.ImageFileName = HostAddress(gImageName);
   r.EmptyText = HostAddress(kEmptyText);
   r.FileTag = HostAddress(kFileTagW);
-  r.StatusCallback = HostAddress(reinterpret_cast<const void*>(&StatusTextCallback));
+  r.StatusCallback = StatusCallbackAddress();
+  // An address that does not fit in 32 bits is refused, never truncated.
+  if (!r.ImageFileName || !r.EmptyText || !r.FileTag || !r.StatusCallback) return false;
   return fn(r) != 0;
 }
 
 bool THostServicesAdapter::EraseFlash(uint32_t chipNumber, uint32_t address, uint32_t length, const THostWindow& w) {
   const auto fn = Slot<EraseFlashFn>(26);
-  return fn && fn(chipNumber, address, length, 0, 0, 1, StatusTextCallback, w.Left, w.Width, w.Height, w.Top) != 0;
+  return fn && StatusCallbackAddress() != 0 &&
+         fn(chipNumber, address, length, 0, 0, 1, StatusTextCallback, w.Left, w.Width, w.Height, w.Top) != 0;
 }
 
 void THostServicesAdapter::AttachProgressGauge(THostHandle gauge) {

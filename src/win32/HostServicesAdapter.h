@@ -50,7 +50,15 @@ void __stdcall StatusTextCallback(uint32_t reserved, uint32_t panel, const wchar
 // dropped, and so is everything while no handler is set.
 void SetStatusTextHandler(std::function<void(uint32_t panel, const std::string& text)> handler);
 
-// 32-bit address of something the host will read.
-inline uint32_t HostAddress(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+// 32-bit address of something the host will read. The host keeps these in 32
+// bits, so an address above 4 GiB (possible only in an x86-64 build) gives 0:
+// callers refuse the call rather than hand the host a truncated address.
+inline uint32_t HostAddress(const void* p) {
+  const uintptr_t v = reinterpret_cast<uintptr_t>(p);
+  if constexpr (sizeof(uintptr_t) > sizeof(uint32_t)) {
+    if (v > UINT32_MAX) return 0;
+  }
+  return static_cast<uint32_t>(v);
+}
 
 }  // namespace kovra::win

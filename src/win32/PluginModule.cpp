@@ -9,8 +9,6 @@ namespace {
 HMODULE gModule = nullptr;
 PluginModule* gInstance = nullptr;
 
-uint32_t Address32(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
-
 // Host service signatures: 32-bit stdcall, every argument pushed as 32 bits.
 using GetHostWindowRectFn = uint32_t(__stdcall*)(int32_t* width, int32_t* height, int32_t* left,
                                                  int32_t* top);
@@ -29,13 +27,13 @@ ModuleResource ModuleResources::Find(const char* name, const char* type) const {
   const void* data = handle ? LockResource(handle) : nullptr;
   if (!data) return {};
   return {static_cast<const uint8_t*>(data), static_cast<uint32_t>(SizeofResource(fModule, info)),
-          Address32(data)};
+          HostAddress(data)};
 }
 
 PluginModule::PluginModule(HMODULE module)
     : fModule(module),
       fResources(module),
-      fRegistration(fResources, Address32(kPluginTitle), Address32(kPluginMaker)) {
+      fRegistration(fResources, HostAddress(kPluginTitle), HostAddress(kPluginMaker)) {
   InstallSystemCodePage();
   InstallWindowsRegistry();
   MainWindow::RegisterClasses(module);

@@ -1,7 +1,8 @@
 # The DLL exports exactly Initialize and DoPluginMain, undecorated, and
 # imports only system DLLs (the runtime is linked in statically).
+kovra_needs_wine=no
 . "$(dirname "$0")/lib.sh"
-dump=$(i686-w64-mingw32-objdump -p "$WIN32_BIN/QualcommTool.dll") || fail "objdump failed"
+dump=$($KOVRA_OBJDUMP -p "$WIN32_BIN/QualcommTool.dll") || fail "objdump failed"
 exports=$(echo "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -E '^[[:space:]]+\[ *[0-9]+\]' | awk '{print $NF}' | sort | tr '\n' ' ')
 echo "exports: $exports"
 [ "$exports" = "DoPluginMain Initialize " ] || fail "exports are '$exports'"
@@ -18,6 +19,15 @@ for dll in $imports; do
     *) fail "imports $dll, which is not a system DLL" ;;
   esac
 done
-# The .def aliases bind to the stdcall symbols Initialize@12 and DoPluginMain@4;
-# a wrong argument size would not have linked. The resources: one PLN block.
-i686-w64-mingw32-objdump -f "$WIN32_BIN/QualcommTool.dll" | grep -q "file format pei-i386" || fail "not a 32-bit Windows image"
+# On i686 the .def aliases bind to the stdcall symbols Initialize@12 and
+# DoPluginMain@4; a wrong argument size would not have linked.
+$KOVRA_OBJDUMP -f "$WIN32_BIN/QualcommTool.dll" | grep -q "file format $KOVRA_PE_FORMAT" ||
+  fail "not a $KOVRA_PE_FORMAT Windows image"
+if [ "$KOVRA_WINE_ARCH" = win64 ]; then
+  # The host keeps addresses inside the module in 32 bits: the x86-64 module
+  # has a fixed base below 4 GiB that address randomisation may not move.
+  base=$(echo "$dump" | awk '$1 == "ImageBase" {print $2}')
+  echo "image base: 0x$base"
+  [ -n "$base" ] && [ $((16#$base)) -lt $((1 << 32)) ] || fail "image base 0x$base is not below 4 GiB"
+  ! echo "$dump" | grep -qE 'DYNAMIC_BASE|HIGH_ENTROPY_VA' || fail "the module may be moved: $(echo "$dump" | grep -E 'DYNAMIC_BASE|HIGH_ENTROPY_VA' | tr -s ' \t\n' ' ')"
+fi
