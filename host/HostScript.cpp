@@ -447,14 +447,19 @@ THostScript::Outcome THostScript::Run(const TScriptStep& s, std::string& why) {
     HMENU menu = reinterpret_cast<HMENU>(SendMessageW(menuWnd, 0x01E1 /* MN_GETHMENU */, 0, 0));
     const int count = menu ? GetMenuItemCount(menu) : -1;
     if (count < static_cast<int>(s.Number) || s.Number == 0) return why = "the menu has " + std::to_string(count) + " items", Outcome::Failed;
-    // The keyboard walks the items that can be chosen; separators are skipped.
-    int downs = 0;
-    for (int i = 0; i < static_cast<int>(s.Number); ++i)
-      if (!(GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR)) ++downs;
-    for (int i = 0; i < downs; ++i) PostMessageW(menuWnd, WM_KEYDOWN, VK_DOWN, 0);
-    // The choice as the character Enter gives: a key down would make it only
-    // through TranslateMessage, behind whatever the display sends meanwhile.
-    PostMessageW(menuWnd, WM_CHAR, L'\r', 0);
+    // A click on the item, with the pointer put there first. Keys would race
+    // the pointer: the menu opens under it, and a move the display reports
+    // late selects the item under the pointer (or none) between the keys.
+    // Here any move, early or late, lands on the same item.
+    RECT item{};
+    if (!GetMenuItemRect(nullptr, menu, s.Number - 1, &item))
+      return why = "item " + std::to_string(s.Number) + " of the menu has no place on screen", Outcome::Failed;
+    const POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    SetCursorPos(at.x, at.y);
+    // The menu's own loop reads a posted press's point in screen coordinates.
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    PostMessageW(menuWnd, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(menuWnd, WM_LBUTTONUP, 0, where);
     return Post(menuWnd);
   }
   if (s.Action == "file-dialog") {
