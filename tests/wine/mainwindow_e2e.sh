@@ -107,7 +107,10 @@ query() { wine reg query "$key" /v "$1" 2>/dev/null </dev/null | tr -d '\r' | aw
 [ "$(query ADJUST_4KB)" = '"-1"' ] || fail "ADJUST_4KB is '$(query ADJUST_4KB)'"
 [ "$(query HEADER00_WIDTH4)" = '"2000"' ] || fail "HEADER00_WIDTH4 is '$(query HEADER00_WIDTH4)'"
 for k in FORM_X FORM_Y FORM_W FORM_H HEXFORM_X HEXFORM_Y HEXFORM_W HEXFORM_H; do
-  query $k | grep -qE '^"-?[0-9]+"$' || fail "$k is '$(query $k)'"
+  # One read: on a mismatch the message shows all that reg printed for it.
+  raw=$(wine reg query "$key" /v $k 2>&1 </dev/null; echo "(exit $?)")
+  v=$(printf '%s\n' "$raw" | tr -d '\r' | awk -v n=$k '$1 == n {sub(/^ *[^ ]+ +REG_SZ +/, ""); print}')
+  [[ $v =~ ^\"-?[0-9]+\"$ ]] || fail "$k is '$v'; reg printed: $(printf '%s' "$raw" | cat -A)"
 done
 
 # A new load of the module restores the path, the switch and the size.
