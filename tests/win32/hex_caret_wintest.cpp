@@ -15,21 +15,12 @@
 #include "HexWindow.h"
 #include "ViewWidgets.h"
 #include "samples/SampleImage.h"
+#include "window_test_support.h"
 
 namespace kovra::win {
 namespace {
 
-void Pump(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  do {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(5);
-  } while (std::chrono::steady_clock::now() < end);
-}
+using testing::Pump;
 
 LPARAM Point(int x, int y) { return MAKELPARAM(x, y); }
 

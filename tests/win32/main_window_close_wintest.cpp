@@ -17,11 +17,10 @@
 #include "Registry.h"
 #include "WinText.h"
 #include "samples/SampleImage.h"
+#include "window_test_support.h"
 
 namespace kovra::win {
 namespace {
-
-const wchar_t kKey[] = L"Software\\Mervik\\KOVRAPlugin_QualcommTool_Settings";
 
 namespace fs = std::filesystem;
 
@@ -33,45 +32,11 @@ std::string Utf8(const fs::path& p) {
 std::wstring Value(const wchar_t* name) {
   wchar_t data[2048] = L"";
   DWORD size = sizeof data;
-  if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) return {};
+  if (RegGetValueW(HKEY_CURRENT_USER, testing::kSettingsKey, name, RRF_RT_REG_SZ, nullptr, data, &size) !=
+      ERROR_SUCCESS)
+    return {};
   return data;
 }
-
-// The key's values before the tests, written back after them.
-struct SavedKey {
-  struct Item {
-    std::wstring Name;
-    DWORD Type;
-    std::vector<BYTE> Data;
-  };
-  bool Existed = false;
-  std::vector<Item> Items;
-  void Save() {
-    HKEY k = nullptr;
-    Existed = RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &k) == ERROR_SUCCESS;
-    if (!Existed) return;
-    for (DWORD i = 0;; ++i) {
-      wchar_t name[512];
-      DWORD nameLen = 512, type = 0, size = 0;
-      if (RegEnumValueW(k, i, name, &nameLen, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
-      Item item{std::wstring(name, nameLen), type, std::vector<BYTE>(size)};
-      nameLen = 512;
-      RegEnumValueW(k, i, name, &nameLen, nullptr, &type, item.Data.data(), &size);
-      Items.push_back(std::move(item));
-    }
-    RegCloseKey(k);
-  }
-  void Restore() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
-    if (!Existed) return;
-    HKEY k = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS)
-      return;
-    for (const Item& i : Items)
-      RegSetValueExW(k, i.Name.c_str(), 0, i.Type, i.Data.data(), static_cast<DWORD>(i.Data.size()));
-    RegCloseKey(k);
-  }
-};
 
 class MainWindowCloseTest : public ::testing::Test {
  protected:
@@ -100,11 +65,11 @@ class MainWindowCloseTest : public ::testing::Test {
     return Utf8(ImagePath);
   }
 
-  static SavedKey Key;
+  static testing::SavedKey Key;
   std::unique_ptr<MainWindow> Window;
   fs::path ImagePath = fs::temp_directory_path() / "kovra_close_test.bin";
 };
-SavedKey MainWindowCloseTest::Key;
+testing::SavedKey MainWindowCloseTest::Key;
 
 void CALLBACK PostQuit(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);

@@ -24,6 +24,7 @@
 #include "image/ImageLoad.h"
 #include "samples/SampleImage.h"
 #include "ui/CoolListView.h"
+#include "window_test_support.h"
 
 namespace kovra::win {
 namespace {
@@ -32,18 +33,7 @@ constexpr wchar_t kHostClass[] = L"KovraViewsHost";
 // The host window's first size: about nine of the twelve rows fit.
 constexpr int kHostWidth = 1270, kHostHeight = 250;
 
-// Lets the windows process what is queued, for about ms milliseconds.
-void Pump(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  do {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(5);
-  } while (std::chrono::steady_clock::now() < end);
-}
+using testing::Pump;
 
 COLORREF PixelOf(HWND wnd, int x, int y) {
   HDC dc = GetDC(wnd);
