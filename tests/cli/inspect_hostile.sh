@@ -2,41 +2,12 @@
 # hexdump, diff, replace and list --content on hostile images and while
 # writing fails: exit code 1 with a message that says what and where, no file
 # but OUT ever written (and no OUT when replace fails), the image unchanged.
-set -u
-BIN=${1:?native bin folder}
-FF="$BIN/fullflash"
-GEN="$BIN/ffsample"
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/ff-inspect-hostile.XXXXXX")
-trap 'chmod -R u+w "$WORK" 2>/dev/null; rm -rf "$WORK"' EXIT
-cd "$WORK" || exit 1
-mkdir run && cd run || exit 1   # $WORK itself stays empty: anything there escaped
-failures=0
-
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-run() {
-  local want=$1; shift
-  "$@" > out.txt 2> err.txt
-  local rc=$?
-  [ $rc -eq "$want" ] || { fail "rc $rc (wanted $want): $*"; sed 's/^/  stderr: /' err.txt >&2; }
-}
-err_has() { grep -qxF -- "$1" err.txt || { fail "stderr lacks \"$1\""; sed 's/^/  stderr: /' err.txt >&2; }; }
-# Only the files named may exist below out/, and nothing new in $WORK.
-files_are() {
-  local got want
-  got=$(cd out && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort)
-  want=$(printf '%s\n' "$@" | sed '/^$/d' | LC_ALL=C sort)
-  [ "$got" = "$want" ] || fail "files in out/: [$got], wanted [$want]"
-  [ "$(ls -A "$WORK")" = "run" ] || fail "files escaped into $WORK: $(ls -A "$WORK")"
-}
-fresh_out() { chmod -R u+w out 2>/dev/null; rm -rf out; mkdir out; }
-
-# 16 blocks of 0x20000, table in block 2.
-PLAIN=(-e 0:SBL1:0:2 -e 0:MIBIB:2:1 -e 0:APPS:3:10 -e 0:EFS2:13:3)
-"$GEN" plain.bin --blocks 16 -t 2 "${PLAIN[@]}" || exit 1
+kovra_hostile_name=ff-inspect-hostile
+# shellcheck source=lib/hostile.sh
+. "$(dirname "$0")/lib/hostile.sh"
 head -c $((0x40000)) /dev/zero > sbl1.bin   # SBL1's main data size
 
 # --- Images that do not load.
-cut() { head -c $(($2)) plain.bin > "$1"; }
 cut zero.bin 0
 cut header.bin 0x40808
 cut entries.bin 0x40810+50
